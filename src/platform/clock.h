@@ -1,0 +1,30 @@
+// System clock and time zone.
+#pragma once
+
+#include <cstdint>
+
+namespace vorlan::platform {
+
+// Seconds since 1970-01-01 00:00:00 UTC.
+int64_t nowSeconds();
+
+struct CalendarFields {
+  int year, month, day, hour, minute, second;
+};
+
+// Local calendar fields of the given moment (seconds since 1970 UTC).
+CalendarFields localFields(int64_t seconds);
+
+// The time-zone information in force now, in the form Windows reports it:
+// biases in minutes, UTC = local time + bias.
+struct TimeZoneState {
+  enum Kind { Unknown, Standard, Daylight, Failed } kind = Failed;
+  int32_t bias = 0;
+  int32_t standardBias = 0;
+  int32_t daylightBias = 0;
+};
+
+// Reads the current time-zone setting afresh (TZ included).
+TimeZoneState currentTimeZone();
+
+}  // namespace vorlan::platform
