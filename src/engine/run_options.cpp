@@ -1,0 +1,7 @@
+#include "engine/run_options.h"
+
+namespace vorlan {
+
+RunOptions runOptions;
+
+}  // namespace vorlan

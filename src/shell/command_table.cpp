@@ -1,0 +1,142 @@
+#include "shell/command_table.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "replication/parse_command.h"
+
+namespace vorlan {
+namespace {
+
+using A = ArgumentRole;
+using S = SlotFile;
+using C = SystemDataCheck;
+using U = UnfUse;
+
+int32_t runParse(const CommandArguments& a) { return showTimestamp(a.text); }
+
+int32_t parseDone(const CommandArguments&, int32_t) { return 0; }
+
+int32_t forceDone(const CommandArguments&, int32_t status) {
+  fputs("\nBe sure to manually update the main data file to notify the VadUra Optimizer!\n",
+        stderr);
+  return status;
+}
+
+int32_t cloneDone(const CommandArguments& a, int32_t status) {
+  if (status == 0) printf("File %s created successfully.\n", a.secondary);
+  return status;
+}
+
+int32_t checkDone(const CommandArguments&, int32_t status) {
+  if (status == 0) fputs("File check completed.\n", stdout);
+  return status;
+}
+
+int32_t checkStatsDone(const CommandArguments&, int32_t status) {
+  fputs("File statistics check completed.\n", stdout);
+  return status;
+}
+
+int32_t renameDone(const CommandArguments& a, int32_t status) {
+  if (status == 0)
+    printf("File renamed from %s to %s.\n", a.primary, a.secondary);
+  else
+    printf("File rename from %s to %s failed with Status %d.\n", a.primary, a.secondary, status);
+  return status;
+}
+
+int32_t deleteDone(const CommandArguments& a, int32_t status) {
+  if (status == 0)
+    printf("File %s deleted.\n", a.primary);
+  else
+    printf("Delete of %s failed with Status %d.\n", a.primary, status);
+  return status;
+}
+
+int32_t unbindDone(const CommandArguments& a, int32_t status) {
+  if (status == 0)
+    printf("\nMiscData block removed from %s.\n", a.primary);
+  else
+    printf("\nMiscData block removal from %s failed with Status %d.\n", a.primary, status);
+  return status;
+}
+
+int32_t copyBindDone(const CommandArguments& a, int32_t status) {
+  if (status == 0)
+    printf("\nMiscData block moved from %s to %s.\n", a.primary, a.secondary);
+  else
+    printf("\nMiscData block move from %s to %s failed with Status %d.\n", a.primary,
+           a.secondary, status);
+  return status;
+}
+
+}  // namespace
+
+// clang-format off
+const CommandRow kCommands[] = {
+  {"-PARSE", 1, {A::Text}, S::None, C::None, S::None, true, U::None,
+   runParse, parseDone, "Syntax:\nVORLAN -PARSE <Timestamp>\n"},
+  {"-FORCE", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
+   nullptr, forceDone, "Syntax:\nVORLAN -FORCE <PDC-Table> [/options]\n"},
+  {"-PURGE", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
+   nullptr, nullptr, "Syntax:\nVORLAN -PURGE <PDC-Table> [/options]\n"},
+  {"-PURGEALL", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
+   nullptr, nullptr, "Syntax:\nVORLAN -PURGEALL <PDC-Table> [/options]\n"},
+  {"-UPDATE", 1, {A::Primary}, S::Primary, C::Warn, S::None, true, U::None,
+   nullptr, nullptr, "Syntax:\nVORLAN -UPDATE <DataFile> [/options]\n"},
+  {"-RECOVER", 2, {A::Primary, A::Unf}, S::Primary, C::Warn, S::None, true, U::Export,
+   nullptr, nullptr, "Syntax:\nVORLAN -RECOVER <DataFile> <UNFFile> [/options]\n"},
+  {"-SAVE", 3, {A::Primary, A::Unf, A::KeyNumber}, S::Primary, C::Warn, S::None, true, U::Export,
+   nullptr, nullptr, "Syntax:\nVORLAN -SAVE <DataFile> <UNFFile> <KeyNumber> [/options]\n"},
+  {"-COPY", 2, {A::Primary, A::Secondary}, S::Primary, C::Warn, S::Secondary, true, U::None,
+   nullptr, nullptr, "Syntax:\nVORLAN -COPY <SourceFile> <TargetFile> [/options]\n"},
+  {"-SAVEONE", 3, {A::Primary, A::Unf, A::SysDataValue}, S::Primary, C::Require, S::None, true,
+   U::Export, nullptr, nullptr,
+   "Syntax:\nVORLAN -SAVEONE <DataFile> <UNFFile> <SysDataValueInHex> [/options]\n"},
+  {"-LOAD_OLD", 2, {A::Unf, A::Primary}, S::Primary, C::Warn, S::None, true, U::Import,
+   nullptr, nullptr, "Syntax:\nVORLAN -OLD_LOAD <UNFFile> <DataFile> [/options]\n"},
+  {"-LOAD", 2, {A::Unf, A::Primary}, S::Primary, C::Warn, S::None, true, U::Import,
+   nullptr, nullptr, "Syntax:\nVORLAN -LOAD <UNFFile> <DataFile> [/options]\n"},
+  {"-CLONE", 2, {A::Secondary, A::Primary}, S::Primary, C::None, S::None, true, U::None,
+   nullptr, cloneDone, "Syntax:\nVORLAN -CLONE <NewFile> <SourceFile> [/V##]\n"},
+  {"-CHECK", 2, {A::Secondary, A::Primary}, S::Dictionary, C::None, S::None, true, U::None,
+   nullptr, checkDone, "Syntax:\nVORLAN -CHECK <FileSpec> <DXFoldername>\n"},
+  {"-CHECKSTATS", 2, {A::Secondary, A::Primary}, S::None, C::None, S::None, true, U::None,
+   nullptr, checkStatsDone, "Syntax:\nVORLAN -CHECKSTATS <FileSpec> <PartnerDataFolder>\n"},
+  {"-RENAME", 2, {A::Primary, A::Secondary}, S::None, C::None, S::None, true, U::None,
+   nullptr, renameDone, "Syntax:\nVORLAN -RENAME <DataFile> <NewFileName>\n"},
+  {"-DELETE", 1, {A::Primary}, S::None, C::None, S::None, true, U::None,
+   nullptr, deleteDone, "Syntax:\nVORLAN -DELETE <DataFile>\n"},
+  {"-ZAPPDC", 4, {A::Primary, A::Pdc, A::KeyNumber, A::Value}, S::Primary, C::Require, S::Pdc,
+   false, U::None, nullptr, nullptr,
+   "Syntax:\nVORLAN -ZAPPDC <DataFile> <PDC-Table> <KeyNumber> <Value>\n"},
+  {"-UNBIND", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
+   nullptr, unbindDone, "Syntax:\nVORLAN -UNBIND <Filename> [/options]\n"},
+  {"-SHOWBIND", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
+   nullptr, nullptr, "Syntax:\nVORLAN -SHOWBIND <Filename> [/options]\n"},
+  {"-COPYBIND", 2, {A::Primary, A::Secondary}, S::Primary, C::None, S::Secondary, true, U::None,
+   nullptr, copyBindDone, "Syntax:\nVORLAN -COPYBIND <SourceFile> <TargetFile> [/options]\n"},
+};
+// clang-format on
+
+const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
+
+namespace {
+
+bool sameWord(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b)
+    if (toupper(static_cast<unsigned char>(*a)) != toupper(static_cast<unsigned char>(*b)))
+      return false;
+  return *a == *b;
+}
+
+}  // namespace
+
+const CommandRow* findCommand(const char* word) {
+  for (const CommandRow& row : kCommands)
+    if (sameWord(word, row.word)) return &row;
+  return nullptr;
+}
+
+}  // namespace vorlan
