@@ -38,39 +38,24 @@ uint32_t zeroTerminatedLength(const uint8_t* p, uint32_t n) {
   return zero ? static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - p) : n;
 }
 
-// Types compared by their numeric encoding (at most this many bytes).
-constexpr uint32_t kNumericMax = 16;
+// Fields of the types with an order of their own are compared by their key
+// encoding, up to this length (longer ones byte by byte).
+constexpr uint32_t kEncodedMax = 256;
 
-bool comparedAsNumber(uint8_t type, uint32_t length) {
-  if (length > kNumericMax) return false;
-  switch (type) {
-    case kTypeInteger:
-    case kTypeAutoIncrement:
-    case kTypeCurrency:
-    case kTypeUnsigned:
-    case kTypeTimestamp:
-    case kTypeLogical:
-    case kTypeBit:
-      return true;
-    case kTypeFloat:
-      return length == 4 || length == 8;
-    case kTypeDate:
-    case kTypeTime:
-      return length == 4;
-    default:
-      return false;
-  }
+bool comparedByEncoding(uint8_t type, uint32_t length) {
+  if (length > kEncodedMax) return false;
+  return type != kTypeString && type != kTypeLString && type != kTypeZString;
 }
 
 int compareFields(uint8_t type, uint32_t length, bool noCase, const uint8_t* a, const uint8_t* b) {
-  if (comparedAsNumber(type, length)) {
-    uint8_t x[kNumericMax];
-    uint8_t y[kNumericMax];
-    encodeField(type, length, nullptr, a, x);
-    encodeField(type, length, nullptr, b, y);
+  const uint8_t* map = noCase ? upperCaseMap() : nullptr;
+  if (comparedByEncoding(type, length)) {
+    uint8_t x[kEncodedMax];
+    uint8_t y[kEncodedMax];
+    encodeField(type, length, map, a, x);
+    encodeField(type, length, map, b, y);
     return std::memcmp(x, y, length);
   }
-  const uint8_t* map = noCase ? upperCaseMap() : nullptr;
   switch (type) {
     case kTypeZString:
       return compareRuns(a, zeroTerminatedLength(a, length), b, zeroTerminatedLength(b, length), map);

@@ -49,6 +49,116 @@ void encodeFloat(const uint8_t* value, uint32_t length, uint8_t* encoded) {
   }
 }
 
+// Packs nibbles, most significant first, into `encoded`; the nibbles
+// not given are zero.
+struct NibbleWriter {
+  uint8_t* out;
+  uint32_t capacity;  // in bytes
+  uint32_t count = 0;
+
+  void put(uint32_t nibble) {
+    if (count >= 2 * capacity) return;
+    uint8_t& byte = out[count / 2];
+    if (count % 2 == 0) {
+      byte = static_cast<uint8_t>((nibble & 0x0F) << 4);
+    } else {
+      byte = static_cast<uint8_t>(byte | (nibble & 0x0F));
+    }
+    ++count;
+  }
+  void finish() {
+    while (count < 2 * capacity) put(0);
+  }
+};
+
+// Packed decimal (decimal, money): two digits a byte, the last nibble the
+// sign (0xD or 0xB negative). Encoded as a sign nibble (0 negative, 1 not)
+// and the digits, inverted when negative.
+void encodeDecimal(const uint8_t* value, uint32_t length, uint8_t* encoded) {
+  const uint32_t sign = value[length - 1] & 0x0F;
+  const bool negative = sign == 0x0D || sign == 0x0B;
+  NibbleWriter w{encoded, length};
+  w.put(negative ? 0 : 1);
+  for (uint32_t i = 0; i + 1 < 2 * length; ++i) {
+    const uint32_t nibble = (i % 2 == 0) ? value[i / 2] >> 4 : value[i / 2] & 0x0F;
+    w.put(negative ? 15 - nibble : nibble);
+  }
+}
+
+// ASCII digits; anything else reads as zero.
+uint32_t digitOf(uint8_t c) { return (c >= '0' && c <= '9') ? c - '0' : 0; }
+
+// Numeric: ASCII digits, the sign overpunched on the last one ('{' and
+// 'A'..'I' positive 0..9, '}' and 'J'..'R' negative 0..9). Numeric with
+// trailing sign: digits, then '-' or another byte for the sign.
+void encodeNumeric(const uint8_t* value, uint32_t length, bool trailingSign, uint8_t* encoded) {
+  const uint8_t last = value[length - 1];
+  bool negative = false;
+  uint32_t lastDigit = 0;
+  uint32_t digits = length;
+  if (trailingSign) {
+    negative = last == '-';
+    digits = length - 1;
+  } else if (last == '{') {
+    lastDigit = 0;
+  } else if (last >= 'A' && last <= 'I') {
+    lastDigit = last - 'A' + 1u;
+  } else if (last == '}') {
+    negative = true;
+  } else if (last >= 'J' && last <= 'R') {
+    negative = true;
+    lastDigit = last - 'J' + 1u;
+  } else {
+    lastDigit = digitOf(last);
+  }
+  NibbleWriter w{encoded, length};
+  w.put(negative ? 0 : 1);
+  for (uint32_t i = 0; i < digits; ++i) {
+    const uint32_t digit = (!trailingSign && i + 1 == length) ? lastDigit : digitOf(value[i]);
+    w.put(negative ? 9 - digit : digit);
+  }
+  w.finish();
+}
+
+// Microsoft binary format, 4 or 8 bytes: mantissa little-endian, the sign in
+// the top bit of the byte before the last, the exponent in the last (0 means
+// zero). Rearranged as sign, exponent, mantissa and then ordered like IEEE.
+void encodeBFloat(const uint8_t* value, uint32_t length, uint8_t* encoded) {
+  const uint32_t exponent = value[length - 1];
+  const bool negative = exponent != 0 && (value[length - 2] & 0x80);
+  uint64_t mantissa = value[length - 2] & 0x7Fu;
+  for (uint32_t i = length - 2; i-- > 0;) mantissa = mantissa << 8 | value[i];
+  const uint32_t mantissaBits = 8 * length - 9;
+  uint64_t bits = exponent == 0 ? 0 : (uint64_t(exponent) << mantissaBits | mantissa);
+  bits |= uint64_t(1) << (8 * length - 1);
+  if (negative) bits = ~bits;
+  for (uint32_t i = 0; i < length; ++i) encoded[i] = static_cast<uint8_t>(bits >> (8 * (length - 1 - i)));
+}
+
+// Wide strings: 16-bit little-endian code units compared as numbers; the
+// map folds the units below 256. A zero-terminated one stops at its first
+// zero unit.
+void encodeWide(const uint8_t* value, uint32_t length, const uint8_t* map, bool zeroTerminated,
+                uint8_t* encoded) {
+  uint32_t i = 0;
+  bool stopped = false;
+  for (; i + 1 < length; i += 2) {
+    uint32_t unit = value[i] | uint32_t(value[i + 1]) << 8;
+    if (zeroTerminated && unit == 0) {
+      stopped = true;
+      break;
+    }
+    if (map != nullptr && unit < 256) unit = map[unit];
+    encoded[i] = static_cast<uint8_t>(unit >> 8);
+    encoded[i + 1] = static_cast<uint8_t>(unit);
+  }
+  if (!stopped && i < length) {
+    encoded[i] = value[i];  // an odd last byte
+    ++i;
+  }
+  std::memset(encoded + i, 0, length - i);
+}
+
 bool oneOf(uint32_t length, uint32_t a, uint32_t b, uint32_t c = 0, uint32_t d = 0) {
   return length == a || length == b || length == c || length == d;
 }
@@ -151,6 +261,26 @@ void encodeField(uint8_t type, uint32_t length, const uint8_t* map, const uint8_
         return;
       }
       break;
+    case kTypeDecimal:
+    case kTypeMoney:
+      encodeDecimal(value, length, encoded);
+      return;
+    case kTypeNumeric:
+      encodeNumeric(value, length, false, encoded);
+      return;
+    case kTypeNumericSts:
+      encodeNumeric(value, length, true, encoded);
+      return;
+    case kTypeBFloat:
+      if (length == 4 || length == 8) {
+        encodeBFloat(value, length, encoded);
+        return;
+      }
+      break;
+    case kTypeWString:
+    case kTypeWZString:
+      encodeWide(value, length, map, type == kTypeWZString, encoded);
+      return;
     case kTypeZString: {
       const void* zero = std::memchr(value, 0, length);
       const uint32_t used =

@@ -5,18 +5,27 @@
 //
 // Each segment is encoded on its own, into as many bytes as it has, and the
 // encodings are concatenated:
-//   string and the types without an order of their own (decimal, money,
-//     numeric, bfloat, GUID, wide strings, ...): the bytes left to right,
-//     through the ACS map, or folded a-z to A-Z when case-insensitive;
+//   string and the types without an order of their own (logical ... GUID
+//     apart, see below): the bytes left to right, through the ACS map, or
+//     folded a-z to A-Z when case-insensitive;
 //   zstring: the bytes up to the first zero (mapped), zero-filled;
 //   lstring: the length byte (clamped to the field) says how many bytes
 //     follow; encoded as those bytes (mapped), zero-filled, then the length
 //     in the last byte, so that a shorter value sorts before its extensions;
+//   wstring, wzstring: 16-bit little-endian code units in numeric order
+//     (the map folds the units below 256; wzstring stops at a zero unit);
 //   integer, autoincrement, currency: signed little-endian, any width;
 //   unsigned binary, timestamp, logical, bit: unsigned little-endian;
 //   float: IEEE 4 or 8 bytes in numeric order (negative zero equals zero);
+//   bfloat: Microsoft binary format, 4 or 8 bytes, in numeric order;
+//   decimal, money: packed decimal, the sign in the last nibble (0xD or
+//     0xB negative), in numeric order for numbers of the same scale;
+//   numeric: ASCII digits, the sign overpunched on the last ('{', 'A'..'I'
+//     positive, '}', 'J'..'R' negative); numeric with trailing sign: ASCII
+//     digits, then '-' or '+';
 //   date (day, month, 2-byte year) and time (hundredths, seconds, minutes,
 //     hours): by their fields, most significant first;
+//   GUID and the rest: as strings;
 //   descending: the segment's encoded bytes inverted.
 #pragma once
 

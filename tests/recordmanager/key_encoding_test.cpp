@@ -141,6 +141,50 @@ TEST(KeyEncoding, NumericTypesSortByValue) {
   for (const OrderCase& c : cases) expectOrder(file, c);
 }
 
+// 16-bit code units, little-endian, zero-filled to `width` bytes.
+Bytes wide(std::vector<uint16_t> units, size_t width) {
+  Bytes b(width, 0);
+  for (size_t i = 0; i < units.size() && 2 * i + 1 < width; ++i) {
+    b[2 * i] = static_cast<uint8_t>(units[i]);
+    b[2 * i + 1] = static_cast<uint8_t>(units[i] >> 8);
+  }
+  return b;
+}
+
+TEST(KeyEncoding, DecimalBFloatNumericAndWideTypesSortByValue) {
+  const FileDefinition file;
+  const OrderCase cases[] = {
+      {"decimal",
+       key({seg(kTypeDecimal, 2)}),
+       {{{0x99, 0x9D}}, {{0x01, 0x2B}}, {{0x00, 0x1D}}, {{0x00, 0x0D}}, {{0x00, 0x0F}, {0x00, 0x0C}},
+        {{0x00, 0x1F}, {0x00, 0x1C}}, {{0x01, 0x0C}}, {{0x99, 0x9F}}}},
+      {"money descending", key({seg(kTypeMoney, 2, kKeyDescending)}), {{{0x00, 0x5C}}, {{0x00, 0x0C}}, {{0x00, 0x5D}}}},
+      {"numeric, sign overpunched",
+       key({seg(kTypeNumeric, 3)}),
+       {{str("01K", 3)}, {str("00J", 3)}, {str("00{", 3), str("000", 3)}, {str("00A", 3), str("001", 3)},
+        {str("12B", 3)}, {str("99I", 3)}}},
+      {"numeric with trailing sign",
+       key({seg(kTypeNumericSts, 3)}),
+       {{str("12-", 3)}, {str("01-", 3)}, {str("00+", 3), str("00 ", 3)}, {str("05+", 3)}, {str("99+", 3)}}},
+      {"bfloat 4",
+       key({seg(kTypeBFloat, 4)}),
+       {{{0, 0, 0x80, 0x82}}, {{0, 0, 0x80, 0x81}}, {{0, 0, 0, 0}, {0, 0, 0x80, 0}}, {{0, 0, 0, 0x80}},
+        {{0, 0, 0, 0x81}}, {{0, 0, 0x40, 0x81}}, {{0, 0, 0, 0x82}}}},
+      {"bfloat 8",
+       key({seg(kTypeBFloat, 8)}),
+       {{{0, 0, 0, 0, 0, 0, 0x80, 0x81}}, {{0, 0, 0, 0, 0, 0, 0, 0}}, {{1, 0, 0, 0, 0, 0, 0, 0x81}},
+        {{0, 0, 0, 0, 0, 0, 0x40, 0x81}}}},
+      {"wstring by code unit",
+       key({seg(kTypeWString, 4)}),
+       {{wide({'A'}, 4)}, {wide({'A', 'B'}, 4)}, {wide({0x00FF}, 4)}, {wide({0x0100}, 4)}, {wide({0x3000}, 4)}}},
+      {"wzstring case-insensitive",
+       key({seg(kTypeWZString, 6, kKeyCaseInsensitive)}),
+       {{wide({'a'}, 6), wide({'A', 0, 'x'}, 6)}, {wide({'A', 1}, 6)}, {wide({'a', 'b'}, 6), wide({'A', 'B'}, 6)},
+        {wide({'B'}, 6)}}},
+  };
+  for (const OrderCase& c : cases) expectOrder(file, c);
+}
+
 TEST(KeyEncoding, OldStyleKeysAreStringOrUnsignedBinary) {
   const FileDefinition file;
   KeyDefinition binary;
@@ -189,7 +233,6 @@ TEST(KeyEncoding, StringTypesSortByTheirText) {
       {"zstring descending",
        key({seg(kTypeZString, 3, kKeyDescending)}),
        {{str("B", 3)}, {str("AB", 3)}, {str("A", 3), str(std::string("A\0Z", 3), 3)}, {str("", 3)}}},
-      {"decimal: bytes in order", key({seg(kTypeDecimal, 2)}), {{{0x00, 0x1C}}, {{0x01, 0x0C}}, {{0x99, 0x9D}}}},
   };
   for (const OrderCase& c : cases) expectOrder(file, c);
 }
