@@ -7,32 +7,27 @@
 // the key segment blocks and the alternate collating sequences that follow
 // it are the same.
 //
-//   offset  standard (16-byte header)        wide (32-byte header)
-//   ------  -------------------------------  --------------------------------
-//    0      2  fixed record length           2  fixed record length
-//    2      2  page size                     2  page size
-//    4      1  number of keys                1  number of keys
-//    5      1  file version byte             1  reserved (0)
-//    6      4  number of records (Stat)      2  reserved (0)
-//    8                                       8  number of records (Stat)
-//   10      2  file flags
-//   12      1  duplicate pointers            (within the record count)
-//   13      1  reserved (0)
-//   14      2  pages to preallocate
-//   16      -  key segment blocks            2  file flags
-//   18                                       2  file version (version byte
-//                                               widened; high byte ignored)
-//   20                                       1  duplicate pointers
-//   21                                       1  reserved (0)
-//   22                                       2  pages to preallocate
-//   24                                       8  reserved (0)
-//   32                                       -  key segment blocks
+//   standard header, 16 bytes          wide header, 32 bytes
+//   off width                          off width
+//    0  2  fixed record length          0  2  fixed record length
+//    2  2  page size                    2  2  page size
+//    4  1  number of keys               4  1  number of keys
+//    5  1  file version byte            5  3  reserved (0)
+//    6  4  number of records (Stat)     8  8  number of records (Stat)
+//   10  2  file flags                  16  2  file flags
+//   12  1  duplicate pointers          18  2  file version (the version byte
+//   13  1  reserved (0)                       widened; high byte ignored)
+//   14  2  pages to preallocate        20  1  duplicate pointers
+//                                      21  1  reserved (0)
+//                                      22  2  pages to preallocate
+//                                      24  8  reserved (0)
 //
 // Key segment block, 16 bytes, one per segment, the segments of a key in a
 // row (every segment but a key's last carries kKeySegmented):
 //    0 2 position (1-based)   2 2 length   4 2 key flags
 //    6 4 count of unique values (Stat; ignored by Create)
-//   10 1 extended type   11 1 null value   12 2 reserved (0)
+//   10 1 extended type (0 without kKeyExtendedType)   11 1 null value
+//   12 2 reserved (0)
 //   14 1 key number (with kFileKeyNumbersGiven)   15 1 ACS number
 //
 // Then one 265-byte alternate collating sequence per ACS number in use
