@@ -1,0 +1,281 @@
+// Insert, Update and Delete.
+#include "recordmanager/record_writes.h"
+
+#include <cstring>
+
+#include "recordmanager/record_access.h"
+#include "recordmanager/request.h"
+
+namespace vorlan::rm {
+
+namespace {
+
+// Savepoint around one operation, so that a failure halfway leaves the
+// bundle as it was before the operation.
+int beginOperation(Store* store) { return runStatement(fileStatement(store, kSavepoint)); }
+
+int endOperation(Store* store, int status) {
+  if (status != 0) runStatement(fileStatement(store, kRollbackTo));
+  const int released = runStatement(fileStatement(store, kRelease));
+  return status != 0 ? status : released;
+}
+
+bool valueExists(Store* store, KeyPath* path, const uint8_t* encoded, int64_t except, int* status) {
+  sqlite3_stmt* st = pathStatement(store, path, kPathExists);
+  if (!st) {
+    *status = 2;
+    return false;
+  }
+  bindBlob(st, 1, encoded, path->encodedLength);
+  sqlite3_bind_int64(st, 2, except);
+  const int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) *status = statusFromSqlite(rc);
+  return rc == SQLITE_ROW;
+}
+
+int insertKeyEntry(Store* store, KeyPath* path, int64_t position) {
+  sqlite3_stmt* st = pathStatement(store, path, kPathInsert);
+  if (!st) return 2;
+  bindBlob(st, 1, path->encoded.data(), path->encodedLength);
+  sqlite3_bind_int64(st, 2, ++store->lastSeq);
+  sqlite3_bind_int64(st, 3, position);
+  store->countersDirty = true;
+  return runStatement(st);
+}
+
+int removeKeyEntries(Store* store, KeyPath* path, int64_t position) {
+  sqlite3_stmt* st = pathStatement(store, path, kPathRemove);
+  if (!st) return 2;
+  sqlite3_bind_int64(st, 1, position);
+  return runStatement(st);
+}
+
+void bindSystemValue(sqlite3_stmt* st, int index, bool present, uint64_t value, uint8_t* scratch) {
+  if (!present) {
+    sqlite3_bind_null(st, index);
+    return;
+  }
+  putBig(scratch, value);
+  sqlite3_bind_blob(st, index, scratch, 8, SQLITE_STATIC);
+}
+
+}  // namespace
+
+int checkRecordLength(const Store* store, uint32_t length) {
+  const uint32_t fixed = store->definition.recordLength;
+  if (store->variableLength) return (length < fixed || length > kMaxRecordSize) ? 22 : 0;
+  return length != fixed ? 22 : 0;
+}
+
+int insertRecord(Handle* handle, const uint8_t* record, uint32_t length, const GivenSystemData& given,
+                 int keyNumber) {
+  Store* store = handle->store;
+  if (handle->readOnly) return 46;
+  int status = checkRecordLength(store, length);
+  if (status != 0) return status;
+  status = beginWrite(store);
+  if (status != 0) return status;
+
+  for (KeyPath& path : store->paths) {
+    if (path.system) continue;
+    computeRecordKey(store, &path, record, length);
+    if (path.unique && !path.isNull && valueExists(store, &path, path.encoded.data(), 0, &status)) {
+      handle->lastDuplicateKey = path.keyNumber;
+      return 5;
+    }
+    if (status != 0) return status;
+  }
+
+  const bool hasSystem = store->systemDataMode >= 1;
+  uint64_t sysData = 0, updateSysData = 0;
+  if (hasSystem) {
+    if (given.present && given.sysData != 0) {
+      uint8_t encoded[8];
+      putBig(encoded, given.sysData);
+      sqlite3_stmt* st = fileStatement(store, kSysDataExists);
+      if (!st) return 2;
+      sqlite3_bind_blob(st, 1, encoded, 8, SQLITE_STATIC);
+      const int rc = sqlite3_step(st);
+      sqlite3_reset(st);
+      if (rc == SQLITE_ROW) {
+        handle->lastDuplicateKey = kSystemDataKey;
+        return 146;
+      }
+      if (rc != SQLITE_DONE) return statusFromSqlite(rc);
+      sysData = given.sysData;
+      if (sysData > store->lastSysData) {
+        store->lastSysData = sysData;
+        store->countersDirty = true;
+      }
+    } else {
+      sysData = nextSystemValue(store);
+    }
+    updateSysData = (given.present && given.updateSysData != 0) ? given.updateSysData : sysData;
+  }
+
+  status = beginOperation(store);
+  if (status != 0) return status;
+  int64_t position = 0;
+  sqlite3_stmt* st = fileStatement(store, kRecordInsert);
+  uint8_t sysScratch[8], updateScratch[8];
+  if (!st) {
+    status = 2;
+  } else {
+    bindBlob(st, 1, record, length);
+    bindSystemValue(st, 2, hasSystem, sysData, sysScratch);
+    bindSystemValue(st, 3, store->systemDataMode == 2, updateSysData, updateScratch);
+    status = runStatement(st);
+    position = sqlite3_last_insert_rowid(store->db);
+  }
+  for (KeyPath& path : store->paths) {
+    if (status != 0) break;
+    if (path.system || path.isNull) continue;
+    status = insertKeyEntry(store, &path, position);
+  }
+  status = endOperation(store, status);
+  if (status != 0) return status;
+
+  RecordCache& cache = store->cache;
+  cache.data.assign(record, record + length);
+  cache.position = position;
+  cache.serial = store->serial;
+  cache.hasSysData = hasSystem;
+  cache.sysData = sysData;
+  cache.hasUpdateSysData = store->systemDataMode == 2;
+  cache.updateSysData = cache.hasUpdateSysData ? updateSysData : 0;
+
+  Currency& c = handle->currency;
+  c.state = CurrencyState::kOnRecord;
+  c.position = position;
+  c.path = findPath(store, keyNumber);
+  c.valueKnown = false;  // read from the key entry when first needed
+  c.chunkPosition = position;
+  c.chunkOffset = length;
+  return 0;
+}
+
+int updateRecord(Handle* handle, const uint8_t* record, uint32_t length, bool refreshUpdateValue) {
+  Store* store = handle->store;
+  Currency& c = handle->currency;
+  if (handle->readOnly) return 46;
+  if (c.state != CurrencyState::kOnRecord) return 8;
+  int status = checkRecordLength(store, length);
+  if (status != 0) return status;
+  status = beginWrite(store);
+  if (status != 0) return status;
+  status = loadPosition(store, c.position);
+  if (status == 43) return 80;  // removed by another user since it was read
+  if (status != 0) return status;
+
+  // The old key values first (the cache holds the old record).
+  const RecordCache& old = store->cache;
+  for (KeyPath& path : store->paths) {
+    if (path.system) continue;
+    computeRecordKey(store, &path, old.data.data(), static_cast<uint32_t>(old.data.size()));
+    path.wasNull = path.isNull;
+    std::memcpy(path.previous.data(), path.encoded.data(), path.encodedLength);
+  }
+  const uint64_t sysData = old.sysData;
+  const bool hasSysData = old.hasSysData;
+  uint64_t updateSysData = old.updateSysData;
+
+  bool changed[256] = {};
+  size_t index = 0;
+  for (KeyPath& path : store->paths) {
+    if (path.system) continue;
+    computeRecordKey(store, &path, record, length);
+    const bool differs = path.isNull != path.wasNull ||
+                         std::memcmp(path.encoded.data(), path.previous.data(), path.encodedLength) != 0;
+    if (index < 256) changed[index] = differs;
+    ++index;
+    if (!differs) continue;
+    if (!path.modifiable) return 10;
+    if (path.unique && !path.isNull && valueExists(store, &path, path.encoded.data(), c.position, &status)) {
+      handle->lastDuplicateKey = path.keyNumber;
+      return 5;
+    }
+    if (status != 0) return status;
+  }
+  if (refreshUpdateValue && store->systemDataMode == 2) updateSysData = nextSystemValue(store);
+
+  status = beginOperation(store);
+  if (status != 0) return status;
+  sqlite3_stmt* st = fileStatement(store, kRecordUpdate);
+  uint8_t updateScratch[8];
+  if (!st) {
+    status = 2;
+  } else {
+    sqlite3_bind_int64(st, 1, c.position);
+    bindBlob(st, 2, record, length);
+    bindSystemValue(st, 3, store->systemDataMode == 2, updateSysData, updateScratch);
+    status = runStatement(st);
+  }
+  index = 0;
+  for (KeyPath& path : store->paths) {
+    if (path.system) continue;
+    const bool differs = index < 256 ? changed[index] : true;
+    ++index;
+    if (status != 0) break;
+    if (!differs) continue;
+    status = removeKeyEntries(store, &path, c.position);
+    if (status == 0 && !path.isNull) status = insertKeyEntry(store, &path, c.position);
+  }
+  status = endOperation(store, status);
+  if (status != 0) {
+    store->cache.position = 0;
+    return status;
+  }
+
+  RecordCache& cache = store->cache;
+  cache.data.assign(record, record + length);
+  cache.position = c.position;
+  cache.serial = store->serial;
+  cache.hasSysData = hasSysData;
+  cache.sysData = sysData;
+  cache.updateSysData = store->systemDataMode == 2 ? updateSysData : 0;
+  c.valueKnown = false;
+  c.chunkPosition = c.position;
+  c.chunkOffset = length;
+  return 0;
+}
+
+int deleteRecord(Handle* handle) {
+  Store* store = handle->store;
+  Currency& c = handle->currency;
+  if (handle->readOnly) return 46;
+  if (c.state != CurrencyState::kOnRecord) return 8;
+  int status = beginWrite(store);
+  if (status != 0) return status;
+  if (c.path) {
+    status = ensurePathValue(handle);
+    if (status != 0 && status != 8) return status;
+  }
+  status = loadPosition(store, c.position);
+  if (status == 43) return 80;
+  if (status != 0) return status;
+  status = beginOperation(store);
+  if (status != 0) return status;
+  for (KeyPath& path : store->paths) {
+    if (path.system) continue;
+    status = removeKeyEntries(store, &path, c.position);
+    if (status != 0) break;
+  }
+  if (status == 0) {
+    sqlite3_stmt* st = fileStatement(store, kRecordDelete);
+    if (!st) {
+      status = 2;
+    } else {
+      sqlite3_bind_int64(st, 1, c.position);
+      status = runStatement(st);
+    }
+  }
+  status = endOperation(store, status);
+  if (status != 0) return status;
+  store->cache.position = 0;
+  c.state = CurrencyState::kBetween;
+  c.chunkPosition = 0;
+  return 0;
+}
+
+}  // namespace vorlan::rm
