@@ -11,7 +11,11 @@ ScriptedEngine::ScriptedEngine() { setEngineForTesting(this); }
 ScriptedEngine::~ScriptedEngine() { setEngineForTesting(nullptr); }
 
 void ScriptedEngine::on(int operation, ScriptedAnswer answer, int times) {
-  rules_.push_back({operation, std::move(answer), times});
+  rules_.push_back({operation, kAnyKey, std::move(answer), times});
+}
+
+void ScriptedEngine::onKey(int operation, int keyNumber, ScriptedAnswer answer, int times) {
+  rules_.push_back({operation, keyNumber, std::move(answer), times});
 }
 
 std::string ScriptedEngine::versionEntries(int major1, int minor1, int major2, int minor2,
@@ -46,6 +50,7 @@ int32_t ScriptedEngine::answer(bool wide, uint32_t operation, void* dataBuffer,
   for (Rule& rule : rules_) {
     if (rule.remaining == 0 || (rule.operation >= 0 && uint32_t(rule.operation) != operation))
       continue;
+    if (rule.keyNumber != kAnyKey && rule.keyNumber != keyNumber) continue;
     if (rule.remaining > 0) --rule.remaining;
     const ScriptedAnswer& a = rule.answer;
     if (dataBuffer != nullptr) memcpy(dataBuffer, a.data.data(), a.data.size());

@@ -34,6 +34,9 @@ class ScriptedEngine : public EngineInterface {
   // Answers the next `times` calls of the operation (-1: any operation; a
   // negative `times`: every such call). Earlier rules take precedence.
   void on(int operation, ScriptedAnswer answer, int times = -1);
+  // The same, for calls with this key number only.
+  void onKey(int operation, int keyNumber, ScriptedAnswer answer, int times = -1);
+  static constexpr int kAnyKey = -100000;
   // A Version answer of three entries (major, minor, letter).
   static std::string versionEntries(int major1, int minor1, int major2, int minor2,
                                     int major3, int minor3);
@@ -50,6 +53,7 @@ class ScriptedEngine : public EngineInterface {
  private:
   struct Rule {
     int operation;
+    int keyNumber;
     ScriptedAnswer answer;
     int remaining;
   };
