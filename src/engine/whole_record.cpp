@@ -40,23 +40,6 @@ void restoreSlot(uint16_t dataLength, int keyPath) {
   s.keyNumber = static_cast<int16_t>(keyPath);
 }
 
-// One system-data key through Get Direct; the value arrives in the key
-// buffer, the record's first bytes (no more than the position's width) in
-// recordBuffer.
-int readSystemKey(RecordPosition position, int key, uint64_t& value) {
-  unsigned char keyValue[kKeyBufferSize] = {};
-  FileSession& s = slot1();
-  storePosition(recordBuffer, position);
-  s.dataBuffer = recordBuffer;
-  s.dataLength = positionWidth();
-  s.keyBuffer = keyValue;
-  s.keyNumber = static_cast<int16_t>(key);
-  s.operation = kOpGetDirect;
-  int status = issue(s);
-  value = readLe64(keyValue);
-  return status;
-}
-
 bool isRecordStatus(int status) { return status == 0 || status == kStatusBufferTooShort; }
 
 }  // namespace
@@ -71,28 +54,56 @@ void writeChunkDescriptor(unsigned char* out, const ChunkDescriptor& d) {
 
 bool usesWideEntry() { return engineExAvailable == 1; }
 
-int readRecordPosition(RecordPosition& position) {
+int readPositionOf(FileSession& s, RecordPosition& position) {
   unsigned char bytes[8] = {};
-  FileSession& s = slot1();
   s.dataBuffer = bytes;
   s.dataLength = positionWidth();
   s.keyNumber = 0;
   s.operation = kOpGetPosition;
   int status = issue(s);
   position = usesWideEntry() ? readLe64(bytes) : readLe32(bytes);
+  s.dataBuffer = nullptr;
   return status;
 }
 
+int readSystemKeyOf(FileSession& s, unsigned char* buffer, RecordPosition position, int key,
+                    uint64_t& value) {
+  unsigned char keyValue[kKeyBufferSize] = {};
+  void* savedKeyBuffer = s.keyBuffer;
+  storePosition(buffer, position);
+  s.dataBuffer = buffer;
+  s.dataLength = positionWidth();
+  s.keyBuffer = keyValue;
+  s.keyNumber = static_cast<int16_t>(key);
+  s.operation = kOpGetDirect;
+  int status = issue(s);
+  value = isRecordStatus(status) ? readLe64(keyValue) : 0;
+  s.keyBuffer = savedKeyBuffer;
+  return status;
+}
+
+int readChunkOf(FileSession& s, unsigned char* buffer, RecordPosition position, uint32_t offset) {
+  storePosition(buffer, position);
+  ChunkDescriptor descriptor;
+  descriptor.chunkOffset = offset;
+  descriptor.chunkLength = kRecordBufferSize;
+  writeChunkDescriptor(buffer + positionWidth(), descriptor);
+  s.dataBuffer = buffer;
+  s.dataLength = kRecordBufferSize;
+  s.keyNumber = kChunkKey;
+  s.operation = kOpGetDirect;
+  return issue(s);
+}
+
+int readRecordPosition(RecordPosition& position) { return readPositionOf(slot1(), position); }
+
 int readSystemData(RecordPosition position, bool withUpdate, SystemData& values) {
-  int status = readSystemKey(position, kSystemDataKey, values.sysData);
-  if (!isRecordStatus(status)) {
-    values.sysData = 0;
-    return status;
-  }
-  if (withUpdate && systemDataMode(1) == 2) {
+  FileSession& s = slot1();
+  s.keyBuffer = keyBuffer;
+  int status = readSystemKeyOf(s, recordBuffer, position, kSystemDataKey, values.sysData);
+  if (isRecordStatus(status) && withUpdate && systemDataMode(1) == 2) {
     values.updateSysData = 0;
-    if (!isRecordStatus(readSystemKey(position, kUpdateSystemDataKey, values.updateSysData)))
-      values.updateSysData = 0;
+    readSystemKeyOf(s, recordBuffer, position, kUpdateSystemDataKey, values.updateSysData);
   }
   return status;
 }
@@ -109,17 +120,7 @@ int refetchRecord(RecordPosition position, int keyPath) {
 }
 
 int readNextChunk(RecordPosition position, uint32_t offset) {
-  FileSession& s = slot1();
-  storePosition(recordBuffer, position);
-  ChunkDescriptor descriptor;
-  descriptor.chunkOffset = offset;
-  descriptor.chunkLength = kRecordBufferSize;
-  writeChunkDescriptor(recordBuffer + positionWidth(), descriptor);
-  s.dataBuffer = recordBuffer;
-  s.dataLength = kRecordBufferSize;
-  s.keyNumber = kChunkKey;
-  s.operation = kOpGetDirect;
-  return issue(s);
+  return readChunkOf(slot1(), recordBuffer, position, offset);
 }
 
 WholeRecordResult readWholeRecord(int fetchStatus, int keyPath, const SystemData* given,

@@ -7,6 +7,8 @@
 
 namespace vorlan {
 
+struct FileSession;
+
 constexpr uint16_t kRecordBufferSize = 64129;
 constexpr uint32_t kKeyBufferSize = 256;
 
@@ -63,6 +65,15 @@ int readRecordPosition(RecordPosition& position);
 int readSystemData(RecordPosition position, bool withUpdate, SystemData& values);
 int refetchRecord(RecordPosition position, int keyPath);
 int readNextChunk(RecordPosition position, uint32_t offset);
+
+// The same requests on any session, with the request built in `buffer`
+// (at least kRecordBufferSize bytes): for reading another file's record
+// whole. The session's key buffer is left as it was.
+int readPositionOf(FileSession& session, RecordPosition& position);
+int readSystemKeyOf(FileSession& session, unsigned char* buffer, RecordPosition position, int key,
+                    uint64_t& value);
+int readChunkOf(FileSession& session, unsigned char* buffer, RecordPosition position,
+                uint32_t offset);
 
 // Completes the record just fetched into recordBuffer through slot 1 with
 // the given status (0 or 22). `given`, when not null, is system data the
