@@ -154,11 +154,11 @@ int readChunks(Handle* handle, const Request& request) {
 int getDirect(Handle* handle, const Request& request) {
   if (request.keyNumber == -2) return readChunks(handle, request);
   Store* store = handle->store;
-  const uint32_t width = request.positionWidth();
-  if (request.capacity < width) return 22;
   KeyPath* path = findPath(store, request.keyNumber);
   if (!path) return 6;
   if (!keyBufferFits(request, path)) return 21;
+  const uint32_t width = request.positionWidth();
+  if (request.capacity < width) return 22;
   const int64_t position = static_cast<int64_t>(getLittle(request.data, width));
   const int status = loadPosition(store, position);
   if (status != 0) return status;
@@ -167,6 +167,16 @@ int getDirect(Handle* handle, const Request& request) {
   c.position = position;
   c.path = path;
   c.valueKnown = false;
+  if (path->system) {
+    // A read of the system data value: the record's first bytes come along,
+    // but the chunk cursor stays where the last real read left it.
+    const int64_t chunkPosition = c.chunkPosition;
+    const uint64_t chunkOffset = c.chunkOffset;
+    const int status = answerFound(handle, request, path, false);
+    if (chunkPosition == position) c.chunkOffset = chunkOffset;
+    else c.chunkPosition = 0;
+    return status;
+  }
   return answerFound(handle, request, path, false);
 }
 
