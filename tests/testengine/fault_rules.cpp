@@ -30,8 +30,11 @@ bool readNumber(const std::string& text, int64_t lo, int64_t hi, int64_t* out) {
   if (text.empty()) return false;
   const char* begin = text.c_str();
   char* end = nullptr;
+  // Decimal (leading zeros allowed: 14.09), or hexadecimal after 0x.
+  size_t digits = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  int base = text.compare(digits, 2, "0x") == 0 || text.compare(digits, 2, "0X") == 0 ? 16 : 10;
   errno = 0;
-  long long value = std::strtoll(begin, &end, 0);
+  long long value = std::strtoll(begin, &end, base);
   if (errno != 0 || end == begin || *end != '\0' || value < lo || value > hi) return false;
   *out = value;
   return true;
