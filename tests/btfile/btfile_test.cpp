@@ -138,6 +138,7 @@ TEST(BtfileTest, StatDescribesTheDefinition) {
   TempDir dir;
   const std::string file = dir.file("def.mkd");
   btfileOk({"create", file, "--record-length", "40", "--page-size", "1024", "--variable", "--system-data",
+            "--file-version", "9.5",
             "--key", "1:4:integer:m+5:10:string:ir", "--key", "15:8:unsigned:d", "--key", "23:2:autoinc",
             "--key", "25:6:zstring", "--key", "31:4:lstring", "--key", "35:4:float:d", "--key", "1:8:timestamp:d"});
   EXPECT_EQ(btfileOk({"stat", file}),
@@ -145,7 +146,7 @@ TEST(BtfileTest, StatDescribesTheDefinition) {
             "Record length: 40\n"
             "Page size: 1024\n"
             "File flags: 0x0201 (variable system-data)\n"
-            "File version: 0x00D0\n"
+            "File version: 0x0095\n"
             "Records: 0\n"
             "Keys: 7\n"
             "Key 0: 2 segments, flags 0x0112 (modifiable segmented extended-type), unique values 0\n"
@@ -291,6 +292,8 @@ TEST(BtfileTest, BadInputEndsWithAMessage) {
       {{"create", dir.file("n.mkd"), "--record-length", "8", "--key", "6:4:string"}, "", "status 27"},
       {{"create", dir.file("n.mkd"), "--record-length", "8", "--system-data", "--system-data-v2"}, "", "exclude"},
       {{"create", fixed, "--record-length", "8"}, "", "status 59"},
+      {{"create", dir.file("n.mkd"), "--record-length", "8", "--page-size", "1000"}, "", "status 24"},
+      {{"create", dir.file("n.mkd"), "--record-length", "8", "--file-version", "16.0"}, "", "MAJOR.MINOR"},
       {{"stat", dir.file("missing.mkd")}, "", "missing.mkd: open failed with status 12 (file not found)"},
       {{"dump", dir.file("missing.mkd")}, "", "status 12"},
       {{"insert", fixed, "--hex"}, "01000000\n0200zz00\n", "line 2 is not hexadecimal"},
