@@ -3,7 +3,11 @@
 #include <cctype>
 #include <cstdio>
 
+#include "engine/run_options.h"
 #include "replication/parse_command.h"
+#include "transfer/copy.h"
+#include "transfer/export.h"
+#include "transfer/import.h"
 
 namespace vorlan {
 namespace {
@@ -13,7 +17,35 @@ using S = SlotFile;
 using C = SystemDataCheck;
 using U = UnfUse;
 
+// The passes of -SAVE, -RECOVER and -COPY: forward unless only /J was
+// given; backward when /J was given and the forward pass did not run or was
+// stopped with Escape. Both write into the same UNF file or target.
+template <typename Pass>
+int32_t runPasses(Pass pass) {
+  constexpr int32_t kNoPass = -1111;
+  int32_t result = kNoPass;
+  if (runOptions.forwardPass()) result = pass(0);
+  if (runOptions.readBackward != 0 && (result == kNoPass || result == 1)) result = pass(1);
+  return result;
+}
+
 int32_t runParse(const CommandArguments& a) { return showTimestamp(a.text); }
+
+int32_t runRecover(const CommandArguments&) {
+  return runPasses([](int direction) { return exportRecords(-1, direction); });
+}
+
+int32_t runSave(const CommandArguments& a) {
+  return runPasses([&a](int direction) { return exportRecords(a.keyNumber, direction); });
+}
+
+int32_t runSaveOne(const CommandArguments& a) { return exportOneRecord(a.sysDataValue); }
+
+int32_t runLoad(const CommandArguments&) { return importRecords(); }
+
+int32_t runLoadOld(const CommandArguments&) { return importRecordsOld(); }
+
+int32_t runCopy(const CommandArguments&) { return runPasses(copyRecords); }
 
 int32_t parseDone(const CommandArguments&, int32_t) { return 0; }
 
@@ -86,18 +118,18 @@ const CommandRow kCommands[] = {
   {"-UPDATE", 1, {A::Primary}, S::Primary, C::Warn, S::None, true, U::None,
    nullptr, nullptr, "Syntax:\nVORLAN -UPDATE <DataFile> [/options]\n"},
   {"-RECOVER", 2, {A::Primary, A::Unf}, S::Primary, C::Warn, S::None, true, U::Export,
-   nullptr, nullptr, "Syntax:\nVORLAN -RECOVER <DataFile> <UNFFile> [/options]\n"},
+   runRecover, nullptr, "Syntax:\nVORLAN -RECOVER <DataFile> <UNFFile> [/options]\n"},
   {"-SAVE", 3, {A::Primary, A::Unf, A::KeyNumber}, S::Primary, C::Warn, S::None, true, U::Export,
-   nullptr, nullptr, "Syntax:\nVORLAN -SAVE <DataFile> <UNFFile> <KeyNumber> [/options]\n"},
+   runSave, nullptr, "Syntax:\nVORLAN -SAVE <DataFile> <UNFFile> <KeyNumber> [/options]\n"},
   {"-COPY", 2, {A::Primary, A::Secondary}, S::Primary, C::Warn, S::Secondary, true, U::None,
-   nullptr, nullptr, "Syntax:\nVORLAN -COPY <SourceFile> <TargetFile> [/options]\n"},
+   runCopy, nullptr, "Syntax:\nVORLAN -COPY <SourceFile> <TargetFile> [/options]\n"},
   {"-SAVEONE", 3, {A::Primary, A::Unf, A::SysDataValue}, S::Primary, C::Require, S::None, true,
-   U::Export, nullptr, nullptr,
+   U::Export, runSaveOne, nullptr,
    "Syntax:\nVORLAN -SAVEONE <DataFile> <UNFFile> <SysDataValueInHex> [/options]\n"},
   {"-LOAD_OLD", 2, {A::Unf, A::Primary}, S::Primary, C::Warn, S::None, true, U::Import,
-   nullptr, nullptr, "Syntax:\nVORLAN -OLD_LOAD <UNFFile> <DataFile> [/options]\n"},
+   runLoadOld, nullptr, "Syntax:\nVORLAN -OLD_LOAD <UNFFile> <DataFile> [/options]\n"},
   {"-LOAD", 2, {A::Unf, A::Primary}, S::Primary, C::Warn, S::None, true, U::Import,
-   nullptr, nullptr, "Syntax:\nVORLAN -LOAD <UNFFile> <DataFile> [/options]\n"},
+   runLoad, nullptr, "Syntax:\nVORLAN -LOAD <UNFFile> <DataFile> [/options]\n"},
   {"-CLONE", 2, {A::Secondary, A::Primary}, S::Primary, C::None, S::None, true, U::None,
    nullptr, cloneDone, "Syntax:\nVORLAN -CLONE <NewFile> <SourceFile> [/V##]\n"},
   {"-CHECK", 2, {A::Secondary, A::Primary}, S::Dictionary, C::None, S::None, true, U::None,

@@ -12,6 +12,8 @@
 #include "shell/numbers.h"
 #include "shell/option_scan.h"
 #include "shell/usage.h"
+#include "transfer/transfer_status.h"
+#include "transfer/unf_file.h"
 
 namespace vorlan {
 namespace {
@@ -115,13 +117,16 @@ int32_t runCommand(const CommandRow& row, char** argv) {
       openSession(slotFileName(a, row.slot2), row.slot2WithOwner ? runOptions.ownerName : nullptr,
                   2) != 0)
     return 1;
-  // The UNF file is opened here (create for exports, open for imports) once
-  // the UNF commands have their routines.
+  int exportFlag = row.unf == UnfUse::Export ? 1 : 0;
+  if (row.unf != UnfUse::None && openUnfFile(a.unf, exportFlag) != 0) return 1;
   if (!convertNumbers(row, argv, a)) return 1;
 
   int32_t status = row.routine(a);
 
   if (row.slot1 != SlotFile::None) closeSession(1);
+  // An export whose UNF file could not be completed never ends as a success.
+  if (row.unf != UnfUse::None && closeUnfFile(unfFile, exportFlag) != 0 && status == 0)
+    status = kTransferIncomplete;
   if (row.complete != nullptr) status = row.complete(a, status);
   return status;
 }

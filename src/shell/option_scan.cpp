@@ -61,11 +61,17 @@ void applyOption(const char* argument, RunOptions& options) {
 
 }  // namespace
 
+bool isOption(const char* argument) {
+  // On POSIX an absolute path also starts with '/': an argument with a
+  // second '/' is a path, not an option.
+  return argument[0] == '/' && strchr(argument + 1, '/') == nullptr;
+}
+
 int scanOptions(int argc, const char* const* argv, RunOptions& options) {
   options = RunOptions{};
   int positional = argc - 1;
   for (int i = argc - 1; i >= 2; --i) {
-    if (argv[i][0] != '/') continue;
+    if (!isOption(argv[i])) continue;
     --positional;
     if (argv[i][1] != '\0') applyOption(argv[i], options);
   }

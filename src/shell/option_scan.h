@@ -9,6 +9,9 @@ namespace vorlan {
 // Scans argv[argc-1] down to argv[2] (argv[1], the command word, is never
 // examined). Returns the positional count: the arguments after the program
 // path, the command word included, less the options.
+// An option starts with '/' and holds no other '/' (that is a POSIX path).
+bool isOption(const char* argument);
+
 int scanOptions(int argc, const char* const* argv, RunOptions& options);
 
 }  // namespace vorlan

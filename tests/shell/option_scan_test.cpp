@@ -68,6 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"debugDoubleLowerCase", {"-SAVE", "a", "b", "0", "/dd"}, 4, "", 0, 0, 0, 0, 0, 2, ""},
         ScanCase{"debugOtherThirdCharacter", {"-SAVE", "a", "b", "0", "/DX"}, 4, "", 0, 0, 0, 0, 0, 1, ""},
         ScanCase{"unknownAndBareSlashCounted", {"-SAVE", "a", "/", "/Q", "/Z9"}, 2, "", 0, 0, 0, 0, 0, 0, ""},
+        ScanCase{"absolutePathsAreNotOptions", {"-SAVE", "/data/a.mkd", "/tmp/a.unf", "0", "/x"}, 4, "", 0, 0, 0, 0, 252, 0,
+                 "Using EXCLUSIVE Option...\n"},
         ScanCase{"optionAmongPositionals", {"-DELETE", "/X", "file"}, 2, "", 0, 0, 0, 0, 252, 0,
                  "Using EXCLUSIVE Option...\n"}),
     [](const auto& info) { return std::string(info.param.name); });
