@@ -163,5 +163,40 @@ TEST_F(TestEngineTest, MalformedRulesAbortWithAMessage) {
   }
 }
 
+// Vorlan loading the test engine through VORLAN_ENGINE: the Version rule
+// decides which entry and which delete the run will use, and a malformed
+// rule stops the run before any work.
+TEST(TestEngineProcessTest, VorlanSeesTheRewrittenVersion) {
+  TempDir dir;
+  const std::string file = dir.file("v.mkd");
+  ProcessResult made = runProcess({BTFILE_BIN, "create", file, "--record-length", "8", "--system-data"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  struct Case {
+    const char* rules;
+    const char* probeLine;
+  };
+  const Case cases[] = {
+      {"version=13.30,0.0,14.10", "BtrvEx IS available, DeleteExtended IS available!\n"},
+      {"version=13.29,0.0,14.09", "BtrvEx IS NOT available, DeleteExtended IS NOT available!\n"},
+      {"version=14.0,14.10", "BtrvEx IS available, DeleteExtended IS NOT available!\n"},  // 10 bytes
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rules);
+    ProcessResult r = runVorlanProcess({"-SAVE", file, dir.file("v.unf"), "0", "/D"},
+                                       withEnvironment({{"VORLAN_ENGINE", TESTENGINE_LIB},
+                                                        {"VORLAN_TEST_ENGINE", c.rules}}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(c.probeLine), std::string::npos) << r.err;
+  }
+  ProcessResult bad = runVorlanProcess({"-SAVE", file, dir.file("v.unf"), "0"},
+                                       withEnvironment({{"VORLAN_ENGINE", TESTENGINE_LIB},
+                                                        {"VORLAN_TEST_ENGINE", "op=15,stauts=2"}}));
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(bad.err.find("vorlantestengine: bad VORLAN_TEST_ENGINE: rule 1 \"op=15,stauts=2\": unknown setting"),
+            std::string::npos)
+      << bad.err;
+  EXPECT_EQ(bad.out, "");
+}
+
 }  // namespace
 }  // namespace vorlan::testing
