@@ -98,6 +98,10 @@ TEST_F(WholeRecordFailure, EachFailingStepIsReportedAndTheUnfFileStaysReadable) 
          e[1] = firstChunkOnly(e[1]);
          return e;
        }},
+      // A short buffer still carries the chunk's bytes: the record goes on.
+      {"chunkShortBuffer", "op=23,key=-2,nth=1,status=22",
+       "Error 22 occurred reading the next chunk at offset 64129.\n", 0,
+       [](std::vector<UnfEntry> e) { return e; }},
       {"secondChunk", "op=23,key=-2,nth=2,status=8",
        "Error 8 occurred reading the next chunk at offset 128258.\n"
        "The record at position " + longPosition + " was exported incomplete.\n",
@@ -156,23 +160,34 @@ TEST_F(WholeRecordFailure, EachFailingStepIsReportedAndTheUnfFileStaysReadable) 
 
 // Through the standard entry the chunk read past the end of a record of
 // exactly two chunks answers 103, which callEngine reports; the record is
-// exported whole.
+// exported whole. -COPY probes every record that way.
 TEST(StandardEntry, TheEndOfARecordOfTwoWholeChunksIsReportedAsAnEngineError) {
   TempDir dir;
-  std::string file = dir.file("two.mkd"), unf = dir.file("two.unf");
+  std::string file = dir.file("two.mkd"), unf = dir.file("two.unf"), copy = dir.file("copy.mkd");
   createFile(file, 1);
-  mustBtfile({"insert", file, "--hex"}, hexRecord(1, 128258));
+  mustBtfile({"insert", file, "--hex"}, hexRecord(1, 128258) + hexRecord(2, 10));
   std::vector<DumpRecord> records = dumpOf(file);
-  ASSERT_EQ(records.size(), 1u);
+  ASSERT_EQ(records.size(), 2u);
+  std::string report = "Btrieve Error 103: Operation=23, File=" + file + "\n";
+
   ProcessResult r = runVorlanProcess({"-SAVE", file, unf, "0"}, testEngine(kOldEngine));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "Processing 1 records...\nProcessed 1 records.\n");
-  EXPECT_EQ(r.err, "Btrieve Error 103: Operation=23, File=" + file + "\n");
+  EXPECT_EQ(r.out, "Processing 2 records...\nProcessed 2 records.\n");
+  EXPECT_EQ(r.err, report);
   std::vector<UnfEntry> entries = unfEntries(readFile(unf));
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].sysData, records[0].sysData);
-  EXPECT_EQ(entries[0].updateSysData, "");
-  EXPECT_EQ(hexOf(entries[0].data), records[0].hex);
+  ASSERT_EQ(entries.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(entries[i].sysData, records[i].sysData);
+    EXPECT_EQ(entries[i].updateSysData, "");
+    EXPECT_EQ(hexOf(entries[i].data), records[i].hex);
+  }
+
+  createFile(copy, 1);
+  r = runVorlanProcess({"-COPY", file, copy}, testEngine(kOldEngine));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Processing 2 records...\nRead 2 records.\nInserted 2 records.\n");
+  EXPECT_EQ(r.err, report + report);
+  EXPECT_EQ(sorted(recordsOf(copy)), sorted(recordsOf(file)));
 }
 
 // A UNF file on a full device: the first failing write ends the export.
@@ -279,6 +294,29 @@ TEST(FailedReplacement, ADuplicateKeyPutsTheRecordBack) {
   EXPECT_EQ(sorted(recordsOf(target)), before);
 }
 
+// The record found for replacement cannot be read whole: it stays, and the
+// entry with the same system data value is refused.
+TEST(FailedReplacement, ALongRecordThatCannotBeReadWholeIsKept) {
+  TempDir dir;
+  std::string target = dir.file("target.mkd");
+  createFile(target, 2);
+  const std::string b = "08DC2A1B3C4D6000", ub = "08DC2A1B3C4D6001";
+  writeFile(dir.file("old.unf"), unfEntry(b, ub, recordBytes(2, 150000)) + "\x1A");
+  ASSERT_EQ(runVorlanProcess({"-LOAD", dir.file("old.unf"), target}).status, 0);
+  std::vector<std::string> before = recordsOf(target);
+  std::string other = recordBytes(3, 12);
+  writeFile(dir.file("new.unf"), unfEntry(b, "", other) + "\x1A");
+  ProcessResult r = runVorlanProcess({"-LOAD", dir.file("new.unf"), target, "/U"},
+                                     testEngine("op=23,key=-2,nth=1,status=8"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Read 1 valid records.\nInserted 0 records.\n");
+  EXPECT_EQ(r.err, "Using UPDATE Option...\n-\bThe record with system data value " + b +
+                       " could not be read whole; it is kept.\n"
+                       "Duplicate Record 1 found on Key 125. First 24 bytes of record:\n" +
+                       first24(other) + "Status 146 Returned.\n");
+  EXPECT_EQ(recordsOf(target), before);
+}
+
 // A UNF file that ends inside an entry: what comes before is loaded, the
 // entry is not, and the run ends with status 2.
 TEST(TruncatedUnf, EntriesBeforeAreLoadedAndTheRunFails) {
@@ -301,6 +339,8 @@ TEST(TruncatedUnf, EntriesBeforeAreLoadedAndTheRunFails) {
        "Truncated entry at offset " + offset(first.size()) + ": 37 of 40 data bytes present.\r\n"},
       {"hugeLength", first + huge,
        "Truncated entry at offset " + offset(first.size()) + ": 3 of 2000000000 data bytes present.\r\n"},
+      {"cutInFields", first + last.substr(0, 10),
+       "Truncated entry at offset " + offset(first.size()) + ": the file ends inside its fields.\r\n"},
       {"lengthBeyond32Bits", first + tooLong,
        "Incorrect data format <9999999999> at offset " + offset(first.size() + 18 + 11) + "!\r\n"},
   };
