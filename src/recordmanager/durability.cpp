@@ -1,14 +1,67 @@
-// The controls of the engine's bundling.
-#include <mutex>
+// The bundle timer, the process-end hooks and the engine's controls.
+#include "recordmanager/durability.h"
 
+#include <atomic>
+
+#include "recordmanager/open_files.h"
 #include "recordmanager/operations.h"
+#include "recordmanager/os_services.h"
 #include "recordmanager/record_manager_control.h"
 #include "recordmanager/store.h"
 
 namespace vorlan::rm {
 
-void flushEngine() { flushAllStores(); }
+namespace {
 
-void setBundleTimeLimit(std::chrono::milliseconds limit) { setBundleLimit(limit); }
+constexpr int kTimerIntervalMs = 100;
+
+std::atomic<bool> timerRunning{false};
+// Never destroyed (used at exit); replaced in a forked child, where the
+// parent's lock, held across fork(), cannot be released.
+std::recursive_mutex* lockInUse = new std::recursive_mutex;
+
+void lockedFlush() {
+  std::lock_guard<std::recursive_mutex> lock(engineLock());
+  flushAllStores();
+}
+
+// Commits bundles that no operation has ended in time (a program that
+// stops calling the engine for a while must not hold the file).
+void timerLoop() {
+  for (;;) {
+    os::pause(kTimerIntervalMs);
+    std::lock_guard<std::recursive_mutex> lock(engineLock());
+    for (Store* store : allStores()) endAgedBundle(store);
+  }
+}
+
+void beforeFork() { engineLock().lock(); }
+void afterForkParent() { engineLock().unlock(); }
+void afterForkChild() {
+  lockInUse = new std::recursive_mutex;
+  disownAfterFork();
+  timerRunning = false;  // the timer thread stayed in the parent
+}
+
+}  // namespace
+
+std::recursive_mutex& engineLock() { return *lockInUse; }
+
+void startDurability() {
+  os::ProcessHooks hooks;
+  hooks.flush = lockedFlush;
+  hooks.beforeFork = beforeFork;
+  hooks.afterForkParent = afterForkParent;
+  hooks.afterForkChild = afterForkChild;
+  os::installProcessHooks(hooks);
+  if (!timerRunning.exchange(true)) os::startBackgroundThread(timerLoop);
+}
+
+void flushEngine() { lockedFlush(); }
+
+void setBundleTimeLimit(std::chrono::milliseconds limit) {
+  std::lock_guard<std::recursive_mutex> lock(engineLock());
+  setBundleLimit(limit);
+}
 
 }  // namespace vorlan::rm

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "recordmanager/durability.h"
 #include "recordmanager/key_encoding.h"
 #include "recordmanager/operations.h"
 #include "recordmanager/os_services.h"
@@ -32,9 +33,7 @@ bool fileName(const uint8_t* bytes, uint32_t length, std::string* name) {
 
 int8_t lowByte(int32_t value) { return static_cast<int8_t>(static_cast<uint8_t>(value & 0xFF)); }
 
-void forkChild() { disownAfterFork(); }
-
-void installHooks() { os::installProcessHooks(flushAllStores, forkChild); }
+void installHooks() { startDurability(); }
 
 void releaseHandle(void* positionBlock, Handle* handle) {
   Store* store = handle->store;

@@ -8,9 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace vorlan::rm::os {
 
@@ -21,8 +24,8 @@ constexpr int kSignalCount = 3;
 
 void (*flushRoutine)() = nullptr;
 struct sigaction previousActions[kSignalCount];
-volatile sig_atomic_t engineDepth = 0;
-volatile sig_atomic_t pendingSignal = 0;
+std::atomic<int> engineDepth{0};
+std::atomic<int> pendingSignal{0};
 
 int signalIndex(int sig) {
   for (int i = 0; i < kSignalCount; ++i)
@@ -43,7 +46,7 @@ void chainSignal(int sig, siginfo_t* info, void* context) {
   if (previous.sa_handler == SIG_IGN) return;
   if (previous.sa_handler == SIG_DFL) {
     sigaction(sig, &previous, nullptr);
-    raise(sig);  // delivered with the default action once we return
+    kill(getpid(), sig);  // delivered with the default action once we return
     return;
   }
   previous.sa_handler(sig);
@@ -114,13 +117,13 @@ bool renamePath(const std::string& from, const std::string& to) {
 
 void removePath(const std::string& path) { ::unlink(path.c_str()); }
 
-void installProcessHooks(void (*flush)(), void (*forkChild)()) {
+void installProcessHooks(const ProcessHooks& hooks) {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  flushRoutine = flush;
+  flushRoutine = hooks.flush;
   std::atexit(atExit);
-  pthread_atfork(nullptr, nullptr, forkChild);
+  pthread_atfork(hooks.beforeFork, hooks.afterForkParent, hooks.afterForkChild);
   for (int i = 0; i < kSignalCount; ++i) {
     struct sigaction current;
     if (sigaction(kSignals[i], nullptr, &current) != 0) continue;
@@ -134,16 +137,28 @@ void installProcessHooks(void (*flush)(), void (*forkChild)()) {
   }
 }
 
-void enterEngine() { engineDepth = engineDepth + 1; }
+void enterEngine() { ++engineDepth; }
 
+// Called with the engine still locked: the flush runs inside the lock.
 void leaveEngine() {
-  engineDepth = engineDepth - 1;
-  if (engineDepth == 0 && pendingSignal != 0) {
-    const int sig = pendingSignal;
-    pendingSignal = 0;
+  if (engineDepth == 1 && pendingSignal != 0) {
+    const int sig = pendingSignal.exchange(0);
     if (flushRoutine) flushRoutine();
+    --engineDepth;
     chainSignal(sig, nullptr, nullptr);
+    return;
   }
+  --engineDepth;
 }
+
+void startBackgroundThread(void (*body)()) {
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
+  std::thread(body).detach();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 }  // namespace vorlan::rm::os

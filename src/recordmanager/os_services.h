@@ -36,13 +36,26 @@ void removePath(const std::string& path);  // no error when absent
 // Process-end hooks: `flush` runs at normal exit and on SIGINT, SIGTERM and
 // SIGHUP (when the engine is inside a call the signal is held until the
 // call returns). After the flush the signal goes on to the handler that was
-// installed before, or is raised again with its default action.
-// `forkChild` runs in the child after fork().
-void installProcessHooks(void (*flush)(), void (*forkChild)());
+// installed before, or is sent again with its default action. The fork
+// routines run around fork() (pthread_atfork).
+struct ProcessHooks {
+  void (*flush)() = nullptr;
+  void (*beforeFork)() = nullptr;
+  void (*afterForkParent)() = nullptr;
+  void (*afterForkChild)() = nullptr;
+};
+void installProcessHooks(const ProcessHooks& hooks);
 
 // Engine calls bracket themselves with these so that a signal arriving in
 // the middle of SQLite work is acted on at the end of the call.
 void enterEngine();
 void leaveEngine();
+
+// Starts a detached thread running `body`, with every signal blocked in it
+// so that handlers run on the program's own threads.
+void startBackgroundThread(void (*body)());
+
+// Sleeps for the given milliseconds.
+void pause(int milliseconds);
 
 }  // namespace vorlan::rm::os

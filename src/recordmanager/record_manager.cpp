@@ -5,17 +5,13 @@
 
 #include <mutex>
 
+#include "recordmanager/durability.h"
 #include "recordmanager/operations.h"
 #include "recordmanager/os_services.h"
 
 namespace vorlan::rm {
 
 namespace {
-
-std::mutex& engineMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
 
 int dispatch(Request& request) {
   uint32_t operation = request.operation;
@@ -93,7 +89,7 @@ int call(uint32_t operation, void* positionBlock, void* dataBuffer, uint32_t* da
   request.keyLength = keyBuffer ? keyLength : 0;
   request.keyNumber = keyNumber;
   request.wide = wide;
-  std::lock_guard<std::mutex> lock(engineMutex());
+  std::lock_guard<std::recursive_mutex> lock(engineLock());
   os::enterEngine();
   const int status = dispatch(request);
   os::leaveEngine();

@@ -2,7 +2,6 @@
 #include "recordmanager/store.h"
 
 #include <cstring>
-#include <thread>
 
 #include "recordmanager/key_encoding.h"
 #include "recordmanager/os_services.h"
@@ -13,8 +12,23 @@ namespace {
 
 std::chrono::milliseconds bundleLimit{1000};
 
-constexpr int kBusyTimeoutMs = 5000;
-constexpr int kBusyRetries = 24;  // with the timeout: two minutes in all
+// Waiting for another process's bundle: polled every millisecond, so that
+// the short gap between two bundles of a busy writer is found, for up to
+// two minutes (a bundle lasts about a second).
+constexpr int kBusyPollMs = 1;
+constexpr int kBusyLimitMs = 120000;
+constexpr int kBusyRetries = 3;
+// After ending a write bundle by age, a writer waits this long before its
+// next one so that a waiting process gets its turn.
+constexpr int kTurnGapMs = 3;
+
+int busyHandler(void*, int count) {
+  if (count * kBusyPollMs >= kBusyLimitMs) return 0;
+  os::pause(kBusyPollMs);
+  return 1;
+}
+
+void setBusyHandling(sqlite3* db) { sqlite3_busy_handler(db, busyHandler, nullptr); }
 
 const char* const kFileSql[kFileStatementCount] = {
     "INSERT INTO records(data, sys_data, update_sys_data) VALUES (?1, ?2, ?3)",
@@ -43,7 +57,7 @@ int execute(sqlite3* db, const char* sql) {
   for (int attempt = 0;; ++attempt) {
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || attempt >= kBusyRetries) return rc;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    os::pause(10);
   }
 }
 
@@ -204,7 +218,7 @@ int openStore(Store* store, const std::string& path) {
     store->db = nullptr;
     return rc == SQLITE_CANTOPEN ? 12 : 30;
   }
-  sqlite3_busy_timeout(store->db, kBusyTimeoutMs);
+  setBusyHandling(store->db);
   sqlite3_stmt* st = prepare(store->db, "PRAGMA application_id");
   int32_t id = 0;
   if (st && sqlite3_step(st) == SQLITE_ROW) id = sqlite3_column_int(st, 0);
@@ -268,7 +282,7 @@ int createStoreFile(const std::string& path, const FileDefinition& definition) {
     sqlite3_close(db);
     return rc == SQLITE_CANTOPEN ? 12 : 25;
   }
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  setBusyHandling(db);
   std::string sql =
       "PRAGMA application_id = " + std::to_string(kApplicationId) +
       ";\nPRAGMA user_version = " + std::to_string(kSchemaVersion) +
@@ -329,7 +343,7 @@ int checkpointStoreFile(const std::string& path) {
     sqlite3_close(db);
     return 30;
   }
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  setBusyHandling(db);
   sqlite3_stmt* st = prepare(db, "PRAGMA application_id");
   int32_t id = 0;
   if (st && sqlite3_step(st) == SQLITE_ROW) id = sqlite3_column_int(st, 0);
@@ -392,8 +406,11 @@ int commitBundle(Store* store) {
 }
 
 void endAgedBundle(Store* store) {
-  if (store->bundle == Bundle::kNone) return;
-  if (std::chrono::steady_clock::now() - store->bundleStart >= bundleLimit) commitBundle(store);
+  if (store->bundle == Bundle::kNone || store->inherited) return;
+  if (std::chrono::steady_clock::now() - store->bundleStart < bundleLimit) return;
+  const bool wrote = store->bundle == Bundle::kWrite;
+  commitBundle(store);
+  if (wrote) os::pause(kTurnGapMs);
 }
 
 }  // namespace vorlan::rm

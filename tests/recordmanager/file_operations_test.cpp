@@ -211,3 +211,37 @@ INSTANTIATE_TEST_SUITE_P(Entries, FileOperationsTest, ::testing::Values(false, t
 
 }  // namespace
 }  // namespace vorlan::rm::testing
+
+namespace vorlan::rm::testing {
+namespace {
+
+TEST(PositionsTest, StayStableAcrossReopenAndAreNeverReused) {
+  vorlan::testing::TempDir dir;
+  Engine engine(true);
+  const std::string path = dir.file("POS.MKD");
+  ASSERT_EQ(engine.create(path, definition(8, 0, {key(1, 4, kTypeString)})), 0);
+  uint8_t block[128] = {};
+  ASSERT_EQ(engine.open(block, path), 0);
+  std::vector<uint64_t> positions;
+  for (const char* r : {"AAAA1111", "BBBB2222", "CCCC3333"}) {
+    ASSERT_EQ(engine.insert(block, std::string(r)), 0);
+    positions.push_back(engine.position(block));
+  }
+  ASSERT_EQ(engine.call(4, block, {}, 0, {}, 0).status, 0);  // the last one
+  ASSERT_EQ(engine.close(block), 0);
+  ASSERT_EQ(engine.reset(), 0);
+
+  ASSERT_EQ(engine.open(block, path), 0);
+  EXPECT_EQ(text(engine.direct(block, positions[0], 0).data), "AAAA1111");
+  EXPECT_EQ(text(engine.direct(block, positions[1], 0).data), "BBBB2222");
+  EXPECT_EQ(engine.direct(block, positions[2], 0).status, 43);
+  ASSERT_EQ(engine.insert(block, std::string("DDDD4444")), 0);
+  EXPECT_GT(engine.position(block), positions[2]) << "a deleted record's position is not given again";
+  // Get Direct makes the record current on the key given.
+  ASSERT_EQ(engine.direct(block, positions[0], 0).status, 0);
+  EXPECT_EQ(text(engine.fetch(6, block, 0).data), "BBBB2222");
+  engine.reset();
+}
+
+}  // namespace
+}  // namespace vorlan::rm::testing
