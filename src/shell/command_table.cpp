@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/run_options.h"
+#include "platform/file_identity.h"
 #include "replication/parse_command.h"
 #include "transfer/copy.h"
 #include "transfer/export.h"
@@ -45,7 +46,15 @@ int32_t runLoad(const CommandArguments&) { return importRecords(); }
 
 int32_t runLoadOld(const CommandArguments&) { return importRecordsOld(); }
 
-int32_t runCopy(const CommandArguments&) { return runPasses(copyRecords); }
+int32_t runCopy(const CommandArguments& a) {
+  // Copying a file into itself would meet its own new records again and
+  // again.
+  if (platform::sameFile(a.primary, a.secondary)) {
+    fprintf(stderr, "\nSource and target are the same file <%s>.\n", a.secondary);
+    return 1;
+  }
+  return runPasses(copyRecords);
+}
 
 int32_t parseDone(const CommandArguments&, int32_t) { return 0; }
 

@@ -83,6 +83,13 @@ TEST_P(Transfer, CopyIntoAnEmptyCloneGivesEveryRecordBack) {
   EXPECT_EQ(sorted(recordsOf(target)), sorted(recordsOf(source)));
 }
 
+TEST_P(Transfer, CopyIntoItselfIsRefused) {
+  ProcessResult r = runVorlanProcess({"-COPY", source, dir.path() + "/./source.mkd", "/U"});
+  EXPECT_EQ(r.err, "Using UPDATE Option...\n" + warning() + "\nSource and target are the same file <" + dir.path() + "/./source.mkd>.\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(recordsOf(source).size(), kLengths.size());
+}
+
 INSTANTIATE_TEST_SUITE_P(SystemDataModes, Transfer, ::testing::Values(0, 1, 2),
                          [](const auto& info) { return "mode" + std::to_string(info.param); });
 
