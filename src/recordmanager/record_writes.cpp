@@ -60,6 +60,57 @@ void bindSystemValue(sqlite3_stmt* st, int index, bool present, uint64_t value, 
   sqlite3_bind_blob(st, index, scratch, 8, SQLITE_STATIC);
 }
 
+bool isAutoIncrement(const KeyPath& path) {
+  if (path.system || path.key->segments.size() != 1) return false;
+  const KeySegment& segment = path.key->segments[0];
+  return segment.type == kTypeAutoIncrement && (segment.length == 2 || segment.length == 4 || segment.length == 8);
+}
+
+int64_t signedValue(const uint8_t* bytes, uint32_t width) {
+  uint64_t value = getLittle(bytes, width);
+  if (width < 8 && (value >> (8 * width - 1)) & 1) value |= ~0ull << (8 * width);
+  return static_cast<int64_t>(value);
+}
+
+// The highest value of an autoincrement key in the file (0 when empty):
+// found at one end of the key's order or the other.
+int highestValue(Store* store, KeyPath* path, int64_t* highest) {
+  *highest = 0;
+  const KeySegment& segment = path->key->segments[0];
+  for (PathStatement end : {kPathFirst, kPathLast}) {
+    sqlite3_stmt* st = pathStatement(store, path, end);
+    if (!st) return 2;
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) {
+      const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 3));
+      const uint32_t length = static_cast<uint32_t>(sqlite3_column_bytes(st, 3));
+      if (data && segment.position >= 1 && segment.position - 1u + segment.length <= length) {
+        const int64_t value = signedValue(data + segment.position - 1, segment.length);
+        if (value > *highest) *highest = value;
+      }
+    }
+    sqlite3_reset(st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return statusFromSqlite(rc);
+  }
+  return 0;
+}
+
+// Gives autoincrement keys whose value is 0 the next value.
+int assignAutoIncrements(Store* store, uint8_t* record, uint32_t length) {
+  for (KeyPath& path : store->paths) {
+    if (!isAutoIncrement(path)) continue;
+    const KeySegment& segment = path.key->segments[0];
+    if (segment.position < 1 || segment.position - 1u + segment.length > length) continue;
+    uint8_t* field = record + segment.position - 1;
+    if (getLittle(field, segment.length) != 0) continue;
+    int64_t highest = 0;
+    const int status = highestValue(store, &path, &highest);
+    if (status != 0) return status;
+    putLittle(field, static_cast<uint64_t>(highest + 1), segment.length);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int checkRecordLength(const Store* store, uint32_t length) {
@@ -68,13 +119,14 @@ int checkRecordLength(const Store* store, uint32_t length) {
   return length != fixed ? 22 : 0;
 }
 
-int insertRecord(Handle* handle, const uint8_t* record, uint32_t length, const GivenSystemData& given,
-                 int keyNumber) {
+int insertRecord(Handle* handle, uint8_t* record, uint32_t length, const GivenSystemData& given, int keyNumber) {
   Store* store = handle->store;
   if (handle->readOnly) return 46;
   int status = checkRecordLength(store, length);
   if (status != 0) return status;
   status = beginWrite(store);
+  if (status != 0) return status;
+  status = assignAutoIncrements(store, record, length);
   if (status != 0) return status;
 
   for (KeyPath& path : store->paths) {

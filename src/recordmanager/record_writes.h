@@ -14,9 +14,10 @@ struct GivenSystemData {
 };
 
 // Inserts a record; `keyNumber` chooses the key path of the new currency
-// (a number that names no key leaves only the physical currency).
-int insertRecord(Handle* handle, const uint8_t* record, uint32_t length, const GivenSystemData& given,
-                 int keyNumber);
+// (a number that names no key leaves only the physical currency). An
+// autoincrement key of value 0 gets the highest value + 1, written into the
+// caller's record as well.
+int insertRecord(Handle* handle, uint8_t* record, uint32_t length, const GivenSystemData& given, int keyNumber);
 
 // Replaces the current record. `refreshUpdateValue`: give key 124 a new
 // value (Update does, chunk writes do not).
