@@ -2,6 +2,7 @@
 #include "recordmanager/durability.h"
 
 #include <atomic>
+#include <new>
 
 #include "recordmanager/open_files.h"
 #include "recordmanager/operations.h"
@@ -38,7 +39,9 @@ void timerLoop() {
 void beforeFork() { engineLock().lock(); }
 void afterForkParent() { engineLock().unlock(); }
 void afterForkChild() {
-  lockInUse = new std::recursive_mutex;
+  // The parent's thread that held the lock across fork() does not exist
+  // here: start the lock afresh in its own storage.
+  new (lockInUse) std::recursive_mutex;
   disownAfterFork();
   timerRunning = false;  // the timer thread stayed in the parent
 }

@@ -115,9 +115,7 @@ void disownAfterFork() {
   // (never closed, never committed) and forget every handle.
   for (auto& store : stores()) store->inherited = true;
   for (Slot& slot : slots()) {
-    if (slot.handle) {
-      slot.handle.release();  // the store it points to is the parent's
-    }
+    slot.handle.reset();  // a handle owns nothing of its store
     slot.generation = 0;
   }
 }
