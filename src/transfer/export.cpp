@@ -32,10 +32,11 @@ int fetch(uint16_t operation, int keyPath) {
   return callEngine(s);
 }
 
-// Exports the record just fetched. False when the UNF file could not take
-// it; a record that could not be read whole is closed in the file and
-// reported, and `incomplete` is set.
-bool exportFetched(int status, int keyPath, const SystemData* given, bool& incomplete) {
+// Exports the record just fetched, the `number`th of the pass. False when
+// the UNF file could not take it; a record that could not be read whole is
+// closed in the file and reported, and `incomplete` is set.
+bool exportFetched(int status, int keyPath, const SystemData* given, uint64_t number,
+                   bool& incomplete) {
   RecordPosition position = 0;
   WholeRecordResult result =
       readWholeRecord(status, keyPath, given, toUnf, &unfFile, &position);
@@ -49,7 +50,10 @@ bool exportFetched(int status, int keyPath, const SystemData* given, bool& incom
       reportUnfWriteFailure(unfFile);
       return false;
     }
-    if (usesWideEntry())
+    if (position == 0)
+      fprintf(stderr, "Record %llu of the export (position unknown) was exported incomplete.\n",
+              static_cast<unsigned long long>(number));
+    else if (usesWideEntry())
       fprintf(stderr, "The record at position %.16llX was exported incomplete.\n",
               static_cast<unsigned long long>(position));
     else
@@ -57,6 +61,13 @@ bool exportFetched(int status, int keyPath, const SystemData* given, bool& incom
               static_cast<unsigned>(position));
   }
   return true;
+}
+
+// Before a pass reports what it wrote: is it in the file?
+bool written() {
+  if (flushUnfFile(unfFile)) return true;
+  reportUnfWriteFailure(unfFile);
+  return false;
 }
 
 }  // namespace
@@ -81,7 +92,7 @@ int32_t exportRecords(int32_t keyNumber, int direction) {
   bool incomplete = false;
   for (int status = fetch(first, keyPath); status == 0 || status == 22;
        status = fetch(next, keyPath)) {
-    if (!exportFetched(status, keyPath, nullptr, incomplete)) return kTransferIncomplete;
+    if (!exportFetched(status, keyPath, nullptr, count + 1, incomplete)) return kTransferIncomplete;
     if (userRequestedStop()) {
       reportUserStop();
       return 1;
@@ -90,6 +101,7 @@ int32_t exportRecords(int32_t keyNumber, int direction) {
     if (count % 200 == 0) spinnerStep();
     progressTick(meter, count);
   }
+  if (!written()) return kTransferIncomplete;
   printf("Processed %llu records.\n", static_cast<unsigned long long>(count));
   return incomplete ? kTransferIncomplete : 0;
 }
@@ -103,7 +115,8 @@ int32_t exportOneRecord(uint64_t value) {
   }
   SystemData given{value, 0};
   bool incomplete = false;
-  if (!exportFetched(status, kSystemDataKey, &given, incomplete)) return kTransferIncomplete;
+  if (!exportFetched(status, kSystemDataKey, &given, 1, incomplete) || !written())
+    return kTransferIncomplete;
   printf("Exported 1 record.\n");
   return incomplete ? kTransferIncomplete : 0;
 }

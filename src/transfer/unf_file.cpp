@@ -163,6 +163,8 @@ bool writeUnfPiece(UnfFile& file, const unsigned char* bytes, uint16_t length, b
   return writeUnfPiece(file, piece);
 }
 
+bool flushUnfFile(UnfFile& file) { return file.handle.flush() || failFromHandle(file); }
+
 bool unfEntryOpen(const UnfFile& file) { return file.entryOpen; }
 
 bool abandonUnfEntry(UnfFile& file) {

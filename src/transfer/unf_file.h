@@ -102,6 +102,10 @@ bool writeUnfPiece(UnfFile& file, const UnfPiece& piece);
 bool writeUnfPiece(UnfFile& file, const unsigned char* bytes, uint16_t length,
                    bool first, bool last, uint64_t sysData, uint64_t updateSysData);
 
+// Writes out what the handle buffers, so that a failure shows before the
+// caller reports success. False when the write failed.
+bool flushUnfFile(UnfFile& file);
+
 // True while an entry has been opened by a first piece and not yet closed by
 // a last one: after a record whose reading stopped half-way the caller sees
 // it here, reports the record and calls abandonUnfEntry.
