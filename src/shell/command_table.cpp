@@ -3,9 +3,18 @@
 #include <cctype>
 #include <cstdio>
 
+#include "admin/binding.h"
+#include "admin/clone.h"
+#include "admin/deployment_check.h"
+#include "admin/file_operations.h"
+#include "admin/partner_stats.h"
+#include "engine/file_session.h"
 #include "engine/run_options.h"
 #include "platform/file_identity.h"
 #include "replication/parse_command.h"
+#include "replication/pdc_zap.h"
+#include "replication/purge.h"
+#include "replication/refresh.h"
 #include "transfer/copy.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
@@ -55,6 +64,25 @@ int32_t runCopy(const CommandArguments& a) {
   }
   return runPasses(copyRecords);
 }
+
+int32_t runForce(const CommandArguments&) { return refreshRecords(RefreshMode::Force); }
+int32_t runUpdate(const CommandArguments&) { return refreshRecords(RefreshMode::Update); }
+int32_t runPurge(const CommandArguments&) { return purgeObituaries(PurgeMode::Aged); }
+int32_t runPurgeAll(const CommandArguments&) { return purgeObituaries(PurgeMode::All); }
+int32_t runZapPdc(const CommandArguments& a) { return zapPdcRecord(a.keyNumber, a.value); }
+int32_t runShowBind(const CommandArguments&) { return showBinding(); }
+int32_t runUnbind(const CommandArguments&) { return removeBinding(); }
+int32_t runCopyBind(const CommandArguments&) { return copyBinding(); }
+
+int32_t runClone(const CommandArguments& a) {
+  return engineExAvailable == 1 ? cloneFileEx(a.secondary, runOptions.fileVersion)
+                                : cloneFile(a.secondary, runOptions.fileVersion);
+}
+
+int32_t runCheck(const CommandArguments& a) { return checkDeployment(a.secondary); }
+int32_t runCheckStats(const CommandArguments& a) { return checkPartnerStats(a.secondary, a.primary); }
+int32_t runRename(const CommandArguments& a) { return renameFile(a.primary, a.secondary); }
+int32_t runDelete(const CommandArguments& a) { return deleteFile(a.primary); }
 
 int32_t parseDone(const CommandArguments&, int32_t) { return 0; }
 
@@ -119,13 +147,13 @@ const CommandRow kCommands[] = {
   {"-PARSE", 1, {A::Text}, S::None, C::None, S::None, true, U::None,
    runParse, parseDone, "Syntax:\nVORLAN -PARSE <Timestamp>\n"},
   {"-FORCE", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
-   nullptr, forceDone, "Syntax:\nVORLAN -FORCE <PDC-Table> [/options]\n"},
+   runForce, forceDone, "Syntax:\nVORLAN -FORCE <PDC-Table> [/options]\n"},
   {"-PURGE", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
-   nullptr, nullptr, "Syntax:\nVORLAN -PURGE <PDC-Table> [/options]\n"},
+   runPurge, nullptr, "Syntax:\nVORLAN -PURGE <PDC-Table> [/options]\n"},
   {"-PURGEALL", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
-   nullptr, nullptr, "Syntax:\nVORLAN -PURGEALL <PDC-Table> [/options]\n"},
+   runPurgeAll, nullptr, "Syntax:\nVORLAN -PURGEALL <PDC-Table> [/options]\n"},
   {"-UPDATE", 1, {A::Primary}, S::Primary, C::Warn, S::None, true, U::None,
-   nullptr, nullptr, "Syntax:\nVORLAN -UPDATE <DataFile> [/options]\n"},
+   runUpdate, nullptr, "Syntax:\nVORLAN -UPDATE <DataFile> [/options]\n"},
   {"-RECOVER", 2, {A::Primary, A::Unf}, S::Primary, C::Warn, S::None, true, U::Export,
    runRecover, nullptr, "Syntax:\nVORLAN -RECOVER <DataFile> <UNFFile> [/options]\n"},
   {"-SAVE", 3, {A::Primary, A::Unf, A::KeyNumber}, S::Primary, C::Warn, S::None, true, U::Export,
@@ -140,24 +168,24 @@ const CommandRow kCommands[] = {
   {"-LOAD", 2, {A::Unf, A::Primary}, S::Primary, C::Warn, S::None, true, U::Import,
    runLoad, nullptr, "Syntax:\nVORLAN -LOAD <UNFFile> <DataFile> [/options]\n"},
   {"-CLONE", 2, {A::Secondary, A::Primary}, S::Primary, C::None, S::None, true, U::None,
-   nullptr, cloneDone, "Syntax:\nVORLAN -CLONE <NewFile> <SourceFile> [/V##]\n"},
+   runClone, cloneDone, "Syntax:\nVORLAN -CLONE <NewFile> <SourceFile> [/V##]\n"},
   {"-CHECK", 2, {A::Secondary, A::Primary}, S::Dictionary, C::None, S::None, true, U::None,
-   nullptr, checkDone, "Syntax:\nVORLAN -CHECK <FileSpec> <DXFoldername>\n"},
+   runCheck, checkDone, "Syntax:\nVORLAN -CHECK <FileSpec> <DXFoldername>\n"},
   {"-CHECKSTATS", 2, {A::Secondary, A::Primary}, S::None, C::None, S::None, true, U::None,
-   nullptr, checkStatsDone, "Syntax:\nVORLAN -CHECKSTATS <FileSpec> <PartnerDataFolder>\n"},
+   runCheckStats, checkStatsDone, "Syntax:\nVORLAN -CHECKSTATS <FileSpec> <PartnerDataFolder>\n"},
   {"-RENAME", 2, {A::Primary, A::Secondary}, S::None, C::None, S::None, true, U::None,
-   nullptr, renameDone, "Syntax:\nVORLAN -RENAME <DataFile> <NewFileName>\n"},
+   runRename, renameDone, "Syntax:\nVORLAN -RENAME <DataFile> <NewFileName>\n"},
   {"-DELETE", 1, {A::Primary}, S::None, C::None, S::None, true, U::None,
-   nullptr, deleteDone, "Syntax:\nVORLAN -DELETE <DataFile>\n"},
+   runDelete, deleteDone, "Syntax:\nVORLAN -DELETE <DataFile>\n"},
   {"-ZAPPDC", 4, {A::Primary, A::Pdc, A::KeyNumber, A::Value}, S::Primary, C::Require, S::Pdc,
-   false, U::None, nullptr, nullptr,
+   false, U::None, runZapPdc, nullptr,
    "Syntax:\nVORLAN -ZAPPDC <DataFile> <PDC-Table> <KeyNumber> <Value>\n"},
   {"-UNBIND", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
-   nullptr, unbindDone, "Syntax:\nVORLAN -UNBIND <Filename> [/options]\n"},
+   runUnbind, unbindDone, "Syntax:\nVORLAN -UNBIND <Filename> [/options]\n"},
   {"-SHOWBIND", 1, {A::Primary}, S::Primary, C::None, S::None, true, U::None,
-   nullptr, nullptr, "Syntax:\nVORLAN -SHOWBIND <Filename> [/options]\n"},
+   runShowBind, nullptr, "Syntax:\nVORLAN -SHOWBIND <Filename> [/options]\n"},
   {"-COPYBIND", 2, {A::Primary, A::Secondary}, S::Primary, C::None, S::Secondary, true, U::None,
-   nullptr, copyBindDone, "Syntax:\nVORLAN -COPYBIND <SourceFile> <TargetFile> [/options]\n"},
+   runCopyBind, copyBindDone, "Syntax:\nVORLAN -COPYBIND <SourceFile> <TargetFile> [/options]\n"},
 };
 // clang-format on
 
