@@ -57,6 +57,7 @@ void startDurability() {
   hooks.afterForkParent = afterForkParent;
   hooks.afterForkChild = afterForkChild;
   os::installProcessHooks(hooks);
+  setStoreList(allStores);
   if (!timerRunning.exchange(true)) os::startBackgroundThread(timerLoop);
 }
 

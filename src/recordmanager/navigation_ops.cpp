@@ -154,9 +154,10 @@ int readChunks(Handle* handle, const Request& request) {
 int getDirect(Handle* handle, const Request& request) {
   if (request.keyNumber == -2) return readChunks(handle, request);
   Store* store = handle->store;
-  KeyPath* path = findPath(store, request.keyNumber);
-  if (!path) return 6;
-  if (!keyBufferFits(request, path)) return 21;
+  // Key number -1: the record only, without a key path.
+  KeyPath* path = request.keyNumber == -1 ? nullptr : findPath(store, request.keyNumber);
+  if (!path && request.keyNumber != -1) return 6;
+  if (path && !keyBufferFits(request, path)) return 21;
   const uint32_t width = request.positionWidth();
   if (request.capacity < width) return 22;
   const int64_t position = static_cast<int64_t>(getLittle(request.data, width));
@@ -167,7 +168,7 @@ int getDirect(Handle* handle, const Request& request) {
   c.position = position;
   c.path = path;
   c.valueKnown = false;
-  if (path->system) {
+  if (path && path->system) {
     // A read of the system data value: the record's first bytes come along,
     // but the chunk cursor stays where the last real read left it.
     const int64_t chunkPosition = c.chunkPosition;

@@ -22,13 +22,22 @@ constexpr int kBusyRetries = 3;
 // next one so that a waiting process gets its turn.
 constexpr int kTurnGapMs = 3;
 
-int busyHandler(void*, int count) {
+// Hooks of the store table (open_files.cpp) seen from here.
+std::vector<Store*> (*listStores)() = nullptr;
+
+int busyHandler(void* context, int count) {
   if (count * kBusyPollMs >= kBusyLimitMs) return 0;
+  if (count == 0 && context && listStores) {
+    // While this process waits for another, it must not hold other files
+    // that the other one may be waiting for: end its other bundles now.
+    for (Store* other : listStores())
+      if (other != context && other->bundle != Bundle::kNone) commitBundle(other);
+  }
   os::pause(kBusyPollMs);
   return 1;
 }
 
-void setBusyHandling(sqlite3* db) { sqlite3_busy_handler(db, busyHandler, nullptr); }
+void setBusyHandling(sqlite3* db, Store* store = nullptr) { sqlite3_busy_handler(db, busyHandler, store); }
 
 const char* const kFileSql[kFileStatementCount] = {
     "INSERT INTO records(data, sys_data, update_sys_data) VALUES (?1, ?2, ?3)",
@@ -171,6 +180,8 @@ int readCounters(Store* store) {
 
 void setBundleLimit(std::chrono::milliseconds limit) { bundleLimit = limit; }
 
+void setStoreList(std::vector<Store*> (*list)()) { listStores = list; }
+
 int statusFromSqlite(int rc) {
   switch (rc & 0xFF) {
     case SQLITE_OK:
@@ -218,7 +229,7 @@ int openStore(Store* store, const std::string& path) {
     store->db = nullptr;
     return rc == SQLITE_CANTOPEN ? 12 : 30;
   }
-  setBusyHandling(store->db);
+  setBusyHandling(store->db, store);
   sqlite3_stmt* st = prepare(store->db, "PRAGMA application_id");
   int32_t id = 0;
   if (st && sqlite3_step(st) == SQLITE_ROW) id = sqlite3_column_int(st, 0);

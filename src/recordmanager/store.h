@@ -153,6 +153,11 @@ int commitBundle(Store* store);
 void endAgedBundle(Store* store);
 void setBundleLimit(std::chrono::milliseconds limit);
 
+// The stores of this process, for the busy handler: a process that waits for
+// another ends its own other bundles first, so two processes never wait for
+// each other.
+void setStoreList(std::vector<Store*> (*list)());
+
 // Runs a statement that returns no rows (reset afterwards).
 int runStatement(sqlite3_stmt* statement);
 

@@ -173,6 +173,38 @@ TEST_F(SharingTest, TwoWritersAtOnceBothSucceed) {
   EXPECT_EQ(seen, 6000u);
 }
 
+TEST_F(SharingTest, WritersCrossingTwoFilesDoNotWaitForEachOther) {
+  // Each process holds a bundle on one file and then writes to the other.
+  const std::string second = dir_.file("SECOND.MKD");
+  ASSERT_EQ(engine_.create(second, sharedFile()), 0);
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  uint8_t other[128] = {};
+  ASSERT_EQ(engine_.open(block_, path_), 0);
+  ASSERT_EQ(engine_.open(other, second), 0);
+  ASSERT_EQ(engine_.insert(block_, idRecord(1)), 0);  // our bundle on the first file
+  const pid_t pid = spawn([&] {
+    close(ready[0]);
+    Engine e;
+    uint8_t first[128] = {}, mine[128] = {};
+    if (e.open(first, path_) != 0 || e.open(mine, second) != 0) return 90;
+    if (e.insert(mine, idRecord(2)) != 0) return 91;  // its bundle on the second
+    const char go = 'g';
+    if (write(ready[1], &go, 1) != 1) return 92;
+    const int s = e.insert(first, idRecord(3));
+    e.reset();
+    return s;
+  });
+  close(ready[1]);
+  char go = 0;
+  ASSERT_EQ(read(ready[0], &go, 1), 1);
+  close(ready[0]);
+  EXPECT_EQ(engine_.insert(other, idRecord(4)), 0);
+  EXPECT_EQ(exitStatus(pid), 0);
+  EXPECT_EQ(recordCount(engine_, block_), 2u);
+  EXPECT_EQ(recordCount(engine_, other), 2u);
+}
+
 TEST_F(SharingTest, WriterKilledMidStreamLeavesASoundFile) {
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
