@@ -58,6 +58,17 @@ void loadEntry(InsertWorkspace& w, ImportCounts& counts, const unsigned char* by
   if (replacing) ++counts.updated;
 }
 
+// The start of every turn of an import loop: the Escape test, then the
+// spinner (also before the first entry).
+bool stoppedBeforeEntry(const ImportCounts& counts) {
+  if (userRequestedStop()) {
+    reportUserStop();
+    return true;
+  }
+  if (counts.valid % 200 == 0) spinnerStep();
+  return false;
+}
+
 }  // namespace
 
 int32_t importRecords() {
@@ -67,11 +78,7 @@ int32_t importRecords() {
   ImportCounts counts;
   int read = kUnfEnd;
   for (;;) {
-    if (userRequestedStop()) {
-      reportUserStop();
-      return 1;
-    }
-    if (counts.valid % 200 == 0) spinnerStep();
+    if (stoppedBeforeEntry(counts)) return 1;
     int32_t length = 0;
     SystemData values;
     read = readUnfRecord(unfFile, entry, length, values.sysData, values.updateSysData);
@@ -95,11 +102,7 @@ int32_t importRecordsOld() {
   ImportCounts counts;
   int read = kUnfEnd;
   for (;;) {
-    if (userRequestedStop()) {
-      reportUserStop();
-      return 1;
-    }
-    if (counts.valid % 200 == 0) spinnerStep();
+    if (stoppedBeforeEntry(counts)) return 1;
     memset(recordBuffer, 0, kRecordBufferSize);
     int32_t length = 0;
     SystemData values;
