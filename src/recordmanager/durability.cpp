@@ -36,7 +36,13 @@ void timerLoop() {
   }
 }
 
-void beforeFork() { engineLock().lock(); }
+// Before fork(): no bundle may be open, since the child's own connections
+// to a file would see the parent's SQLite locks as their process's and wait
+// for them for ever.
+void beforeFork() {
+  engineLock().lock();
+  flushAllStores();
+}
 void afterForkParent() { engineLock().unlock(); }
 void afterForkChild() {
   // The parent's thread that held the lock across fork() does not exist
