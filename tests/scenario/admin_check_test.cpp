@@ -250,6 +250,12 @@ TEST_F(PartnerCheck, SingleFilesAndTheirEdgeCases) {
   // With "\SAME.MKD" appended: 128 characters, one more than a session holds.
   std::string longFolder = dir.path() + "/" + std::string(118 - dir.path().size(), 'p');
   const std::string stat2 = "Btrieve Error 2: Operation=15, File=" + partner + "\\SAME.MKD\n";
+  // Twenty keys: the Stat answer does not fit the 256 bytes asked for.
+  std::vector<std::string> manyKeys{"--system-data", "--record-length", "80"};
+  for (int i = 0; i < 20; ++i)
+    manyKeys.insert(manyKeys.end(), {"--key", std::to_string(i * 4 + 1) + ":4:integer:d"});
+  makeDataFile(primary + "/MANY.MKD", manyKeys, 2);
+  makeDataFile(partner + "/MANY.MKD", manyKeys, 1);
   struct Case {
     const char* what;
     std::string spec, partnerFolder, folder;
@@ -260,6 +266,10 @@ TEST_F(PartnerCheck, SingleFilesAndTheirEdgeCases) {
   } cases[] = {
       {"alike", "SAME.MKD", partner, primary, {}, {}, 0,
        "Found 0 non-matching files of 1 total.\n", ""},
+      {"a Stat answer longer than the buffer", "MANY.MKD", partner, primary, {}, {}, 1,
+       "Warning: MANY.MKD Record Count Mismatch (2 <> 1).\r\n"
+       "Found 1 non-matching files of 1 total.\n",
+       ""},
       {"a Stat answering 22 still counts", "SAME.MKD", partner, primary, {},
        testEngine("op=15,status=22"), 0, "Found 0 non-matching files of 1 total.\n", ""},
       {"the partner's Stat fails", "SAME.MKD", partner, primary, {},
