@@ -264,10 +264,12 @@ int updateRecord(Handle* handle, const uint8_t* record, uint32_t length, bool re
     status = runStatement(st);
   }
   index = 0;
+  bool currentPathChanged = c.path != nullptr && c.path->system;  // 124 changes
   for (KeyPath& path : store->paths) {
     if (path.system) continue;
     const bool differs = index < 256 ? changed[index] : true;
     ++index;
+    if (&path == c.path && differs) currentPathChanged = true;
     if (status != 0) break;
     if (!differs) continue;
     status = removeKeyEntries(store, &path, c.position);
@@ -286,7 +288,7 @@ int updateRecord(Handle* handle, const uint8_t* record, uint32_t length, bool re
   cache.hasSysData = hasSysData;
   cache.sysData = sysData;
   cache.updateSysData = store->systemDataMode == 2 ? updateSysData : 0;
-  c.valueKnown = false;
+  if (currentPathChanged) c.valueKnown = false;  // else its key entry stays as it was
   c.chunkPosition = c.position;
   c.chunkOffset = length;
   return 0;
