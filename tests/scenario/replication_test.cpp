@@ -170,6 +170,28 @@ TEST(Force, StampsTheWaitingRecordsWithOneStamp) {
   }
 }
 
+// A record too short to hold LastUpdated whole is rewritten as it is, even
+// with an N at byte 30.
+TEST(Force, ARecordTooShortForLastUpdatedIsNotStamped) {
+  TempDir dir;
+  std::string file = dir.file("SHORT.MKD");
+  createFile(file, 1);
+  auto waiting = [](uint32_t number, size_t length) {
+    std::string hex = hexRecord(number, length);
+    return hex.replace(60, 2, "4E");
+  };
+  mustBtfile({"insert", file, "--hex"}, waiting(1, 39) + waiting(2, 40));
+  std::vector<DumpRecord> before = dumpOf(file);
+  ProcessResult r = runVorlanProcess({"-FORCE", file});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, counts(2, 2, 2));
+  std::vector<DumpRecord> after = dumpOf(file);
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[0].hex, before[0].hex);
+  EXPECT_EQ(after[1].hex.substr(0, 64), before[1].hex.substr(0, 64));
+  EXPECT_NE(after[1].hex, before[1].hex) << "a record of 40 bytes holds LastUpdated";
+}
+
 TEST(Force, EmptyTableStillGetsTheReminder) {
   TempDir dir;
   std::string file = dir.file("PDC.MKD");
