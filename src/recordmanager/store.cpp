@@ -240,6 +240,9 @@ int openStore(Store* store, const std::string& path) {
     return 30;
   }
   execute(store->db, "PRAGMA synchronous = NORMAL");
+  // Savepoint journals in memory, and room for a bundle's pages.
+  execute(store->db, "PRAGMA temp_store = MEMORY");
+  execute(store->db, "PRAGMA cache_size = -32768");
   execute(store->db, "PRAGMA journal_mode = WAL");
 
   int status = 30;
