@@ -32,7 +32,8 @@ int issue(FileSession& s, bool wide) { return wide ? callEngineEx(s) : callEngin
 int32_t refuseNewName(const char* newFileName) {
   size_t length = strlen(newFileName);
   if (length > kNewNameMax) {
-    fprintf(stderr, "\nNew file name <%.40s...> is too long: at most %zu characters can be created.\n",
+    fprintf(stderr,
+            "\nNew file name <%.40s...> is too long: at most %zu characters can be created.\n",
             newFileName, kNewNameMax);
     return 1;
   }

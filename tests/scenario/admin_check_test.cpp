@@ -154,7 +154,8 @@ TEST_F(DeploymentCheck, CompletesWhenNothingIsReportedOrTheDictionaryIsTooSmall)
        "Found 0 non-activated files of 1 total.\nFile check completed.\n"},
       {"a name without wildcards, in another case", "Orders.mkd", dx,
        "Found 0 non-activated files of 1 total.\nFile check completed.\n"},
-      {"no match", "*.NONE", dx, "Found 0 non-activated files of 0 total.\nFile check completed.\n"},
+      {"no match", "*.NONE", dx,
+       "Found 0 non-activated files of 0 total.\nFile check completed.\n"},
       {"a dictionary of one record", "*.MKD", single, "File check completed.\n"},
       {"an empty dictionary", "*.MKD", empty, "File check completed.\n"},
   };

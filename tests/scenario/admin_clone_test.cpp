@@ -37,7 +37,8 @@ Definition definitionOf(const std::string& file) {
       d.records = line.substr(9);
     } else {
       // The engine's count of distinct key values follows the records.
-      d.rest += std::regex_replace(line, std::regex("unique values [0-9]+"), "unique values N") + "\n";
+      static const std::regex kUniqueValues("unique values [0-9]+");
+      d.rest += std::regex_replace(line, kUniqueValues, "unique values N") + "\n";
     }
   }
   return d;
