@@ -50,7 +50,7 @@ StatsSnapshot gatherAndClose() {
   s.dataBuffer = area;
   s.dataLength = 8;
   s.keyNumber = 0;
-  s.keyBuffer = area;
+  s.keyBuffer = key;
   s.operation = kOpExtendedStats;
   status = callEngine(s);
   if (!answered(status)) {
