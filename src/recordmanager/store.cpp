@@ -221,7 +221,18 @@ int runStatement(sqlite3_stmt* statement) {
   return (rc == SQLITE_DONE || rc == SQLITE_ROW) ? 0 : statusFromSqlite(rc);
 }
 
+// SQLite serves only this engine in the process: no memory statistics
+// (they cost a global mutex per allocation).
+void configureSqliteOnce() {
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)configured;
+}
+
 int openStore(Store* store, const std::string& path) {
+  configureSqliteOnce();
   store->path = path;
   int rc = sqlite3_open_v2(path.c_str(), &store->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
@@ -289,6 +300,7 @@ void closeStore(Store* store) {
 }
 
 int createStoreFile(const std::string& path, const FileDefinition& definition) {
+  configureSqliteOnce();
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
