@@ -343,3 +343,35 @@ TEST_F(PartnerCheck, TheOpensCarryTheOwnerName) {
 
 }  // namespace
 }  // namespace vorlan::testing
+
+namespace vorlan::testing {
+namespace {
+
+TEST(CheckNames, ANameTooLongForASessionIsRefusedWithAMessageAndCountedInTheTotalOnly) {
+  TempDir dir;
+  std::string data = dir.file("data"), dx = dir.file("dx");
+  makeDictionary(dx, {ddfRecord(1, "..\\A.MKD"), ddfRecord(2, "..\\B.MKD")});
+  std::string name = std::string(124, 'L') + ".MKD";  // 128 characters
+  std::filesystem::create_directories(data);
+  makeDataFile(data + "/" + name);
+  const std::string refused =
+      "\nFile name <" + name + "> is too long: at most 127 characters can be opened.\n";
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string out;
+  } cases[] = {
+      {{"-CHECK", "L*.MKD", dx}, "Found 0 non-activated files of 1 total.\nFile check completed.\n"},
+      {{"-CHECKSTATS", "L*.MKD", data},
+       "Found 0 non-matching files of 1 total.\nFile statistics check completed.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments[0]);
+    ProcessResult r = runVorlanProcess(c.arguments, inFolder(data));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, refused);
+  }
+}
+
+}  // namespace
+}  // namespace vorlan::testing
