@@ -4,6 +4,7 @@
 // does not give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -260,6 +261,10 @@ TEST(PurgeAnswers, CountsWhatWasDeletedAndDeletesOnlyWhatTheAnswerShows) {
     }
     EXPECT_EQ(deletes, c.deletes);
     EXPECT_EQ(extendedCalls, c.answers.size());
+    // The spinner turns once per extended call.
+    if (c.result == 0) {
+      EXPECT_EQ(size_t(std::count(err.begin(), err.end(), '\b')), extendedCalls) << err;
+    }
   }
 }
 

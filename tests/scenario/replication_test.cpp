@@ -111,6 +111,27 @@ TEST(Update, EmptyFilesFilesWithoutSystemDataAndRefusedUpdates) {
   }
 }
 
+// 200 records: a percentage every 20 records, the spinner after records 100
+// and 200, before the percentage.
+TEST(Update, ProgressOnStandardError) {
+  TempDir dir;
+  std::string file = dir.file("DATA.MKD");
+  createFile(file, 1);
+  mustBtfile({"fill", file, "--records", "200", "--length", "8"});
+  std::string expected;
+  for (int record = 20; record <= 200; record += 20) {
+    if (record == 100) expected += "-\b";
+    if (record == 200) expected += "\\\b";
+    char percent[16];
+    snprintf(percent, sizeof percent, "%.3d%%\b\b\b\b", record / 2);
+    expected += percent;
+  }
+  ProcessResult r = runVorlanProcess({"-UPDATE", file});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, counts(200, 200, 200));
+  EXPECT_EQ(r.err, expected);
+}
+
 // Records of a PDC table in the states -FORCE meets: N is restamped, the
 // others are rewritten as they are.
 std::vector<PdcRow> forceRows() {
