@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "recordmanager/engine_fixture.h"
+#include "recordmanager/os_services.h"
 #include "recordmanager/record_manager_control.h"
 
 namespace vorlan::rm::testing {
@@ -110,12 +111,12 @@ TEST_F(SharingTest, ExclusiveOpensKeepOthersOutAndAreKeptOut) {
 TEST_F(SharingTest, AcknowledgedWritesSurviveExitAndSignals) {
   // Each child inserts 500 records and ends without Close: by exit(), by
   // SIGTERM to itself (the engine's handler commits, then the default
-  // action ends it), or by SIGINT with a handler of its own that asks the
+  // action ends it), the same during an engine call, or by SIGINT with a handler of its own that asks the
   // engine to commit before it ends the process.
   const struct {
     const char* how;
     int expected;
-  } ends[] = {{"exit", 0}, {"sigterm", 128 + SIGTERM}, {"sigint", 7}};
+  } ends[] = {{"exit", 0}, {"sigterm", 128 + SIGTERM}, {"sigterm in a call", 128 + SIGTERM}, {"sigint", 7}};
   uint64_t total = 0;
   for (const auto& end : ends) {
     const std::string how = end.how;
@@ -132,6 +133,13 @@ TEST_F(SharingTest, AcknowledgedWritesSurviveExitAndSignals) {
       for (uint64_t id = total; id < total + 500; ++id)
         if (e.insert(b, idRecord(id)) != 0) return 91;
       if (how == "exit") std::exit(0);
+      if (how == "sigterm in a call") {
+        // Arriving while the engine works: acted on when the call ends.
+        os::enterEngine();
+        raise(SIGTERM);
+        os::leaveEngine();
+        return 93;
+      }
       raise(how == "sigterm" ? SIGTERM : SIGINT);
       return 92;
     });
