@@ -35,7 +35,7 @@ bool sameNameIgnoringCase(const std::string& a, const char* b) {
 // record after a shorter one is read as well.
 std::vector<std::string> readDictionary() {
   std::vector<std::string> names;
-  unsigned char record[kDictionaryRecordSize];
+  unsigned char record[kDictionaryRecordSize] = {};
   unsigned char key[256] = {};
   FileSession& s = sessionTable[1];
   s.dataBuffer = record;
