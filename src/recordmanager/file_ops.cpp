@@ -140,7 +140,6 @@ int openOperation(const Request& request) {
     fresh->lockDescriptor = descriptor;
     fresh->device = device;
     fresh->inode = inode;
-    fresh->lockedExclusive = exclusive;
     store = addStore(std::move(fresh));
   }
 

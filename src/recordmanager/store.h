@@ -19,9 +19,6 @@ namespace vorlan::rm {
 constexpr int32_t kApplicationId = 0x56524C4E;
 // Version of the on-disk schema (PRAGMA user_version).
 constexpr int32_t kSchemaVersion = 1;
-// The longest record one fetch hands over in a variable-length file before
-// answering 22; longer records are read in chunks.
-constexpr uint32_t kMaxDeliveredRecord = 64129;
 // Records of variable-length files may grow by chunks up to this size.
 constexpr uint32_t kMaxRecordSize = 64u * 1024 * 1024;
 
@@ -115,7 +112,6 @@ struct Store {
   // Users of this store in this process.
   int handles = 0;
   int exclusiveHandles = 0;
-  bool lockedExclusive = false;
 
   // The bundle of operations not yet committed.
   Bundle bundle = Bundle::kNone;
