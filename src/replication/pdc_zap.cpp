@@ -78,11 +78,13 @@ int32_t zapPdcRecord(int32_t keyNumber, int32_t keyValue) {
   writeLe64(pdcKey, tracked);
   status = getEqual(pdc, pdcKey, kPdcTrackedKey);
   if (!found(status)) {
+    pdc.keyBuffer = nullptr;
     printf("Unable to locate PDC record, Status %d.\n", status);
     return 0;
   }
   pdc.operation = kOpDelete;
   status = callEngine(pdc);
+  pdc.keyBuffer = nullptr;  // the key lives no longer than this call
   if (status != 0) {
     printf("Unable to delete PDC record, Status %d.\n", status);
     return kMaintenanceIncomplete;
