@@ -127,12 +127,20 @@ int32_t purgeObituariesBefore(PurgeMode mode, ReplicationTimestamp cutoff) {
     int deciding = status;
     bool deleteFailed = false;
     if (deleteExtended) {
+      uint16_t count = 0;
       if (s.dataLength >= 2 && (status == 0 || status == kStatusEndOfFile ||
                                 status == kStatusRejectCount || status == kStatusFilterLimit)) {
-        uint16_t count = readLe16(recordBuffer);
+        count = readLe16(recordBuffer);
         purged += count;
         if (runOptions.verbosity != 0)
           fprintf(stderr, "Deleted %d records in a DeleteExtended call.\n", count);
+      }
+      // Status 0 says the call deleted its whole batch; one that deleted
+      // nothing would be asked again and again.
+      if (status == 0 && count == 0) {
+        fputs("DeleteExtended answered without deleting a record; the purge stops.\n", stderr);
+        printPurged(purged);
+        return kMaintenanceIncomplete;
       }
     } else if (status == 0) {
       if (!answerHoldsPurgeable(mode, cutoff)) {
