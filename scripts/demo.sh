@@ -43,6 +43,22 @@ echo "-- Copy straight into another file, replacing what is there (/U) --"
 step "$vorlan" -COPY ORDERS.MKD COPY.MKD /U
 
 echo
+echo "-- Bind the file to its DX database (a MiscData block), show it and copy it --"
+# layout 700, database SHIPPING, table ORDERS, primary keys 1, INSERT and security flags
+step "$btfile" setbind ORDERS.MKD \
+  BC0200005348495050494E470000000000000000000000004F524445525300000000000000000000000000000100000003000000
+step "$vorlan" -SHOWBIND ORDERS.MKD
+step "$vorlan" -COPYBIND ORDERS.MKD COPY.MKD
+
+echo
+echo "-- A deployment check: which files does the DX dictionary not list? --"
+mkdir DX
+step "$btfile" create DX/FILE.DDF --record-length 97 --key 1:2:integer
+printf '%-2s%-20s%-64s\n' 01 ORDERS '..\ORDERS.MKD' 02 CUSTOMER '..\CUSTOMER.MKD' > ddf.txt
+step "$btfile" insert DX/FILE.DDF < ddf.txt
+step "$vorlan" -CHECK '*.MKD' DX
+
+echo
 echo "-- Show a replication timestamp --"
 step "$vorlan" -PARSE 0x08DC392CB1A10F87
 TZ=EST5 step "$vorlan" -PARSE 638448111301234567
