@@ -58,17 +58,17 @@ struct DirectFile {
 // A PDC table: records of 48 bytes, key 0 the record number, key 1 the
 // tracked value, key 2 LastUpdated (timestamp, duplicates, modifiable).
 void makePdcTable(const std::string& path, const std::vector<PdcRow>& rows) {
-  unsigned char spec[16 + 3 * 16] = {};
-  writeLe16(spec, 48);
-  writeLe16(spec + 2, 4096);
-  spec[4] = 3;
-  writeLe16(spec + 10, 0x0200);
+  unsigned char definition[16 + 3 * 16] = {};
+  writeLe16(definition, 48);
+  writeLe16(definition + 2, 4096);
+  definition[4] = 3;
+  writeLe16(definition + 10, 0x0200);
   const struct {
     uint16_t position, flags;
     unsigned char type;
   } keys[] = {{1, 0x0100, 14}, {9, 0x0100, 14}, {33, 0x0103, 20}};
   for (int k = 0; k < 3; ++k) {
-    unsigned char* segment = spec + 16 + 16 * k;
+    unsigned char* segment = definition + 16 + 16 * k;
     writeLe16(segment, keys[k].position);
     writeLe16(segment + 2, 8);
     writeLe16(segment + 4, keys[k].flags);
@@ -77,7 +77,7 @@ void makePdcTable(const std::string& path, const std::vector<PdcRow>& rows) {
   char name[256] = {};
   snprintf(name, sizeof name, "%s", path.c_str());
   DirectFile file;
-  ASSERT_EQ(file.call(14, spec, sizeof spec, name, -1), 0);
+  ASSERT_EQ(file.call(14, definition, sizeof definition, name, -1), 0);
   ASSERT_EQ(file.call(0, nullptr, 0, name, 0), 0);
   for (const PdcRow& row : rows) {
     std::string record = pdcRecord(row);
