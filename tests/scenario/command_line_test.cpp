@@ -175,3 +175,36 @@ TEST(CommandLine, ParseShowsTheTimestampInTheZoneInForce) {
 
 }  // namespace
 }  // namespace vorlan::testing
+
+namespace vorlan::testing {
+namespace {
+
+TEST(EngineChoice, VorlanEngineNamesTheClientLibrary) {
+  TempDir dir;
+  std::string file = dir.file("F.MKD");
+  ProcessResult made = runProcess({BTFILE_BIN, "create", file, "--record-length", "8", "--key", "1:4:integer"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  const char kNotLoaded[] = "Please load the Btrieve Record Manager\n";
+  struct {
+    const char* engine;
+    int status;
+    const char* err;
+  } cases[] = {
+      {"/nonexistent/libbtrieve.so", 1, kNotLoaded},
+      {"libm.so.6", 1, kNotLoaded},  // loads, but has no BTRCALL
+      {EMBEDDED_LIB, 0, ""},
+      {"embedded", 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.engine);
+    ProcessResult r = runVorlanProcess({"-SHOWBIND", file}, withEnvironment({{"VORLAN_ENGINE", c.engine}}));
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    if (c.status == 0) {
+      EXPECT_NE(r.out.find("MiscData"), std::string::npos) << r.out;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vorlan::testing
