@@ -64,6 +64,16 @@ step "$vorlan" -PARSE 0x08DC392CB1A10F87
 TZ=EST5 step "$vorlan" -PARSE 638448111301234567
 
 echo
+echo "-- A PDC table: purge the obituaries older than 30 days, then all of them --"
+step "$btfile" pdc PDC.MKD --obituaries 3 --live 2 --age-days 40
+step "$btfile" pdc PDC.MKD --append --obituaries 2 --age-days 5
+step "$vorlan" -PURGE PDC.MKD
+step "$vorlan" -PURGEALL PDC.MKD
+step "$btfile" dump PDC.MKD
+echo "(only the live records, state 4E = N, are left)"
+step "$vorlan" -FORCE PDC.MKD
+
+echo
 echo "-- Mistakes are caught before anything is opened --"
 step "$vorlan" -SAVE ORDERS.MKD
 step "$vorlan" -LOAD MISSING.UNF COPY.MKD

@@ -41,7 +41,8 @@ rm::FileDefinition pdcDefinition() {
   };
   def.keys.push_back(key(1, 8, rm::kTypeUnsigned, 0, 0));
   def.keys.push_back(key(9, 8, rm::kTypeUnsigned, 0, 1));
-  def.keys.push_back(key(33, 8, rm::kTypeTimestamp, rm::kKeyDuplicates, 2));
+  // Replication rewrites LastUpdated, so the purge order key is modifiable.
+  def.keys.push_back(key(33, 8, rm::kTypeTimestamp, rm::kKeyDuplicates | rm::kKeyModifiable, 2));
   return def;
 }
 
