@@ -43,7 +43,7 @@ struct CommandRow {
   SlotFile slot2;
   bool slot2WithOwner;  // false: slot 2 is opened with no owner name
   UnfUse unf;
-  CommandRoutine routine;  // nullptr: not available in this build
+  CommandRoutine routine;
   CommandCompletion complete;  // nullptr: no final line, the routine's status
   const char* syntax;
 };

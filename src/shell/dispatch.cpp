@@ -105,10 +105,6 @@ int32_t runCommand(const CommandRow& row, char** argv) {
   static CommandArguments a;  // file-name buffers of the run
   a = CommandArguments{};
   if (!copyArguments(row, argv, a)) return 1;
-  if (row.routine == nullptr) {
-    fprintf(stderr, "\nThe %s command is not available in this build.\n", row.word);
-    return 1;
-  }
   if (row.slot1 != SlotFile::None &&
       openSession(slotFileName(a, row.slot1), runOptions.ownerName, 1) != 0)
     return 1;
