@@ -7,11 +7,11 @@
 
 #include "admin/misc_data_block.h"
 #include "engine/file_session.h"
+#include "engine/operations.h"
 
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpMiscData = 41;
 constexpr int16_t kMiscDataRead = 128;  // the engine receives 0x80
 constexpr int16_t kMiscDataWrite = 0;   // writes with a length, removes without
 

@@ -10,12 +10,12 @@
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 #include "platform/file_identity.h"
 
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpClose = 1, kOpCreate = 14, kOpStat = 15;
 constexpr size_t kCloneKeySize = 256;
 constexpr size_t kNewNameMax = kCloneKeySize - 2;  // 254 characters
 

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "engine/file_session.h"
+#include "engine/operations.h"
 #include "engine/run_options.h"
 #include "platform/wildcard.h"
 
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpClose = 1, kOpGetNext = 6, kOpGetFirst = 12;
 constexpr uint16_t kDictionaryRecordSize = 402;
 constexpr size_t kLocationOffset = 22;
 constexpr size_t kLocationSize = 64;

@@ -6,11 +6,11 @@
 
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpCreate = 14;
 constexpr int16_t kRenameKey = -127;  // 0x81 reaches the engine
 constexpr int16_t kDeleteKey = -128;  // 0x80
 constexpr size_t kNameBufferSize = 256;

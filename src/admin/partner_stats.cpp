@@ -10,13 +10,13 @@
 #include "admin/deployment_check.h"
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
+#include "engine/operations.h"
 #include "engine/run_options.h"
 #include "platform/wildcard.h"
 
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpClose = 1, kOpStat = 15, kOpExtendedStats = 65;
 constexpr uint16_t kStatAreaSize = 256;
 constexpr uint32_t kSystemDataRequest = 2;
 constexpr size_t kPartnerPathMax = 254;

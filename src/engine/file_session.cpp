@@ -6,6 +6,7 @@
 
 #include "engine/byte_order.h"
 #include "engine/engine_interface.h"
+#include "engine/operations.h"
 #include "engine/run_options.h"
 
 namespace vorlan {
@@ -17,7 +18,6 @@ int32_t deleteExtendedAvailable = -1;
 namespace {
 
 constexpr uint8_t kKeyLength = 255;
-constexpr uint16_t kOpOpen = 0, kOpClose = 1, kOpReset = 28, kOpVersion = 26;
 
 [[noreturn]] void engineNotLoaded() {
   fputs("Please load the Btrieve Record Manager\n", stderr);

@@ -4,6 +4,7 @@
 
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
+#include "engine/operations.h"
 
 namespace vorlan {
 
@@ -13,7 +14,6 @@ unsigned char extendedFileStats[kExtendedFileStatsSize];
 int32_t extendedFileStatsSlot = 0;
 
 namespace {
-constexpr uint16_t kOpStat = 15;
 constexpr uint32_t kStandardCountOffset = 6, kWideCountOffset = 8, kFlagsOffset = 10;
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 
 namespace vorlan {
 
@@ -14,7 +15,6 @@ unsigned char keyBuffer[kKeyBufferSize];
 
 namespace {
 
-constexpr uint16_t kOpGetPosition = 22, kOpGetDirect = 23;
 constexpr int kChunkKey = -2;
 constexpr int kStatusBufferTooShort = 22, kStatusChunkPastEnd = 103;
 

@@ -6,6 +6,7 @@
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 #include "engine/whole_record.h"
 #include "replication/maintenance_status.h"
 #include "replication/pdc_record.h"
@@ -13,7 +14,6 @@
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpDelete = 4, kOpGetEqual = 5;
 constexpr int kStatusBufferTooShort = 22, kStatusInvalidKeyNumber = 6;
 
 bool found(int status) { return status == 0 || status == kStatusBufferTooShort; }

@@ -6,6 +6,7 @@
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 #include "engine/run_options.h"
 #include "engine/whole_record.h"
 #include "replication/maintenance_status.h"
@@ -17,8 +18,6 @@
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpDelete = 4, kOpGetFirst = 12, kOpGetNextExtended = 36,
-                   kOpDeleteExtended = 85;
 constexpr int kStatusEndOfFile = 9, kStatusRejectCount = 60, kStatusInvalidDescriptor = 62,
               kStatusFilterLimit = 64;
 

@@ -5,6 +5,7 @@
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 #include "engine/run_options.h"
 #include "engine/whole_record.h"
 #include "replication/maintenance_status.h"
@@ -15,7 +16,6 @@
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpUpdate = 3, kOpStepNext = 24, kOpStepFirst = 33;
 constexpr int kStatusEndOfFile = 9, kStatusBufferTooShort = 22;
 
 FileSession& slot1() { return sessionTable[1]; }

@@ -5,6 +5,7 @@
 
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 #include "engine/run_options.h"
 #include "engine/whole_record.h"
 #include "shell/progress.h"
@@ -13,7 +14,6 @@
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpStepNext = 24, kOpStepFirst = 33, kOpStepLast = 34, kOpStepPrevious = 35;
 
 unsigned long long ull(uint64_t v) { return static_cast<unsigned long long>(v); }
 

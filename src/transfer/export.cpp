@@ -5,6 +5,7 @@
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 #include "engine/whole_record.h"
 #include "shell/progress.h"
 #include "transfer/transfer_status.h"
@@ -13,9 +14,6 @@
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpGetNext = 6, kOpGetPrevious = 7, kOpGetFirst = 12, kOpGetLast = 13,
-                   kOpGetEqual = 5, kOpStepNext = 24, kOpStepFirst = 33, kOpStepLast = 34,
-                   kOpStepPrevious = 35;
 
 bool toUnf(void* context, const RecordPiece& p) {
   return writeUnfPiece(*static_cast<UnfFile*>(context), p.bytes, p.length, p.first, p.last,

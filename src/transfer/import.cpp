@@ -6,6 +6,7 @@
 
 #include "engine/file_session.h"
 #include "engine/file_stats.h"
+#include "engine/operations.h"
 #include "engine/run_options.h"
 #include "engine/whole_record.h"
 #include "shell/progress.h"
@@ -16,7 +17,6 @@
 namespace vorlan {
 namespace {
 
-constexpr uint16_t kOpUpdate = 3;
 
 bool isDuplicate(int status) { return status == 5 || status == 146; }
 

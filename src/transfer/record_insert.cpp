@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/byte_order.h"
+#include "engine/operations.h"
 
 namespace vorlan {
 
@@ -11,8 +12,6 @@ unsigned char lookupBuffer[kRecordBufferSize];
 
 namespace {
 
-constexpr uint16_t kOpInsert = 2, kOpDelete = 4, kOpGetEqual = 5, kOpInsertWithSystemData = 52,
-                   kOpUpdateChunk = 53, kOpExtendedStats = 65;
 constexpr uint32_t kDuplicateKeySubfunction = 3;
 
 unsigned high(uint64_t v) { return static_cast<unsigned>(v >> 32); }
