@@ -69,7 +69,7 @@ const uint8_t* alternateSequenceMap(const FileDefinition& file, const KeySegment
   return sequence.data() + kAcsMapOffset;
 }
 
-int parseFileSpecification(const uint8_t* buffer, uint32_t length, bool wide,
+int parseFileDefinition(const uint8_t* buffer, uint32_t length, bool wide,
                            FileDefinition* out) {
   const uint32_t header = wide ? kWideHeaderSize : kStandardHeaderSize;
   if (buffer == nullptr || length < header) return 22;
@@ -156,15 +156,15 @@ int parseFileSpecification(const uint8_t* buffer, uint32_t length, bool wide,
   return 0;
 }
 
-uint32_t fileSpecificationSize(const FileDefinition& definition, bool wide) {
+uint32_t fileDefinitionSize(const FileDefinition& definition, bool wide) {
   return (wide ? kWideHeaderSize : kStandardHeaderSize) + kSegmentBlockSize * segmentCount(definition) +
          kAcsBlockSize * static_cast<uint32_t>(definition.alternateSequences.size());
 }
 
-uint32_t writeFileSpecification(const FileDefinition& definition, uint64_t recordCount, bool wide,
+uint32_t writeFileDefinition(const FileDefinition& definition, uint64_t recordCount, bool wide,
                                 uint8_t* out, uint32_t capacity, const uint32_t* uniqueValuesPerKey) {
   if (out == nullptr) return 0;
-  const uint32_t size = fileSpecificationSize(definition, wide);
+  const uint32_t size = fileDefinitionSize(definition, wide);
   const uint32_t written = std::min(size, capacity);
   std::memset(out, 0, written);
   BoundedWriter w{out, capacity};

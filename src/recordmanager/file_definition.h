@@ -1,6 +1,6 @@
 // A Btrieve file's definition (record length, page size, flags, keys with
 // their segments, alternate collating sequences) and its two byte layouts:
-// the file specification that Create takes and Stat gives back, on the
+// the file definition that Create takes and Stat gives back, on the
 // standard entry and on the wide entry.
 //
 // All integers little-endian. The two layouts differ only in their header;
@@ -55,7 +55,7 @@ constexpr uint32_t kSegmentBlockSize = 16;
 constexpr uint32_t kAcsBlockSize = 265;
 constexpr uint32_t kAcsMapOffset = 9;  // signature (1) and name (8) first
 
-// Limits checked by parseFileSpecification.
+// Limits checked by parseFileDefinition.
 constexpr uint32_t kMinRecordLength = 4;
 constexpr uint32_t kMaxKeys = 119;
 constexpr uint32_t kMaxKeyValueLength = 255;  // sum of a key's segments
@@ -173,11 +173,11 @@ const uint8_t* alternateSequenceMap(const FileDefinition& file,
 // record length (under 4), 29 key length the type does not allow (or a key
 // longer than 255 bytes, or a type that cannot be a key), 48 an alternate
 // collating sequence with a bad signature. `out` is written only on 0.
-int parseFileSpecification(const uint8_t* buffer, uint32_t length, bool wide,
+int parseFileDefinition(const uint8_t* buffer, uint32_t length, bool wide,
                            FileDefinition* out);
 
 // Size of the Stat answer for this definition on the given entry.
-uint32_t fileSpecificationSize(const FileDefinition& definition, bool wide);
+uint32_t fileDefinitionSize(const FileDefinition& definition, bool wide);
 
 // Writes the Stat answer with the given record count (and, in the standard
 // layout, the version byte at offset 5; in the wide one at offset 18). The
@@ -186,9 +186,9 @@ uint32_t fileSpecificationSize(const FileDefinition& definition, bool wide);
 // `uniqueValuesPerKey` (one entry per key, in the order of
 // definition.keys), or 0 when it is nullptr. Writes at most `capacity`
 // bytes and returns the number written; the caller answers 22 when it is
-// short of fileSpecificationSize. Giving the answer back to
-// parseFileSpecification yields the same definition.
-uint32_t writeFileSpecification(const FileDefinition& definition,
+// short of fileDefinitionSize. Giving the answer back to
+// parseFileDefinition yields the same definition.
+uint32_t writeFileDefinition(const FileDefinition& definition,
                                 uint64_t recordCount, bool wide,
                                 uint8_t* out, uint32_t capacity,
                                 const uint32_t* uniqueValuesPerKey = nullptr);

@@ -202,7 +202,7 @@ int createOperation(const Request& request) {
   std::string path;
   if (!fileName(request.key, request.keyLength, &path)) return 11;
   FileDefinition definition;
-  int status = parseFileSpecification(request.data, request.data ? request.capacity : 0, request.wide, &definition);
+  int status = parseFileDefinition(request.data, request.data ? request.capacity : 0, request.wide, &definition);
   if (status != 0) return status;
   for (const KeyDefinition& key : definition.keys) {
     status = validateKey(definition, key);
@@ -249,8 +249,8 @@ int statOperation(Handle* handle, const Request& request) {
   if (rc == SQLITE_ROW) count = static_cast<uint64_t>(sqlite3_column_int64(st, 0));
   sqlite3_reset(st);
   if (rc != SQLITE_ROW) return statusFromSqlite(rc);
-  const uint32_t size = fileSpecificationSize(store->definition, request.wide);
-  const uint32_t written = request.data ? writeFileSpecification(store->definition, count, request.wide,
+  const uint32_t size = fileDefinitionSize(store->definition, request.wide);
+  const uint32_t written = request.data ? writeFileDefinition(store->definition, count, request.wide,
                                                                  request.data, request.capacity)
                                         : 0;
   request.answerLength(written);

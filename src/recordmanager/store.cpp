@@ -257,11 +257,11 @@ int openStore(Store* store, const std::string& path) {
   execute(store->db, "PRAGMA journal_mode = WAL");
 
   int status = 30;
-  st = prepare(store->db, "SELECT specification, version_byte, owner, owner_mode FROM file_info WHERE id = 1");
+  st = prepare(store->db, "SELECT definition, version_byte, owner, owner_mode FROM file_info WHERE id = 1");
   if (st && sqlite3_step(st) == SQLITE_ROW) {
     const auto* spec = static_cast<const uint8_t*>(sqlite3_column_blob(st, 0));
     const int specLength = sqlite3_column_bytes(st, 0);
-    if (spec && parseFileSpecification(spec, static_cast<uint32_t>(specLength), false, &store->definition) == 0) {
+    if (spec && parseFileDefinition(spec, static_cast<uint32_t>(specLength), false, &store->definition) == 0) {
       store->definition.versionByte = static_cast<uint8_t>(sqlite3_column_int(st, 1));
       const auto* owner = static_cast<const uint8_t*>(sqlite3_column_blob(st, 2));
       store->owner.assign(owner, owner + sqlite3_column_bytes(st, 2));
@@ -316,7 +316,7 @@ int createStoreFile(const std::string& path, const FileDefinition& definition) {
       "BEGIN IMMEDIATE;\n"
       "CREATE TABLE file_info (\n"
       "  id INTEGER PRIMARY KEY CHECK (id = 1),\n"
-      "  specification BLOB NOT NULL,\n"
+      "  definition BLOB NOT NULL,\n"
       "  version_byte INTEGER NOT NULL,\n"
       "  owner BLOB,\n"
       "  owner_mode INTEGER NOT NULL DEFAULT 0,\n"
@@ -339,9 +339,9 @@ int createStoreFile(const std::string& path, const FileDefinition& definition) {
   }
   rc = execute(db, sql.c_str());
   if (rc == SQLITE_OK) {
-    std::vector<uint8_t> spec(fileSpecificationSize(definition, false));
-    writeFileSpecification(definition, 0, false, spec.data(), static_cast<uint32_t>(spec.size()));
-    sqlite3_stmt* st = prepare(db, "INSERT INTO file_info(id, specification, version_byte) VALUES (1, ?1, ?2)");
+    std::vector<uint8_t> spec(fileDefinitionSize(definition, false));
+    writeFileDefinition(definition, 0, false, spec.data(), static_cast<uint32_t>(spec.size()));
+    sqlite3_stmt* st = prepare(db, "INSERT INTO file_info(id, definition, version_byte) VALUES (1, ?1, ?2)");
     if (!st) {
       rc = SQLITE_ERROR;
     } else {

@@ -167,9 +167,9 @@ TEST(BtfileTest, StatDescribesTheDefinition) {
             "  Segment 1: position 1, length 8, type timestamp, flags 0x0101 (duplicates extended-type)\n");
 }
 
-// The key specification reaches the engine with its type and flags: the
+// The key description reaches the engine with its type and flags: the
 // records come back in the order of that type.
-TEST(BtfileTest, KeySpecificationsOrderRecordsByTheirType) {
+TEST(BtfileTest, KeyDescriptionsOrderRecordsByTheirType) {
   struct Case {
     const char* spec;
     std::vector<std::string> hexRecords;  // in insertion order

@@ -65,8 +65,8 @@ struct LibraryFile {
     segment.flags = rm::kKeyExtendedType;
     keyDef.segments.push_back(segment);
     def.keys.push_back(keyDef);
-    std::vector<uint8_t> spec(rm::fileSpecificationSize(def, false));
-    rm::writeFileSpecification(def, 0, false, spec.data(), static_cast<uint32_t>(spec.size()));
+    std::vector<uint8_t> spec(rm::fileDefinitionSize(def, false));
+    rm::writeFileDefinition(def, 0, false, spec.data(), static_cast<uint32_t>(spec.size()));
     uint32_t specLength = static_cast<uint32_t>(spec.size());
     setKey(path);
     return call(14, spec.data(), &specLength, 0);

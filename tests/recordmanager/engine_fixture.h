@@ -87,8 +87,8 @@ class Engine {
   }
 
   int create(const std::string& path, const FileDefinition& d, int mode = 0) {
-    Bytes spec(fileSpecificationSize(d, wide_));
-    writeFileSpecification(d, 0, wide_, spec.data(), uint32_t(spec.size()));
+    Bytes spec(fileDefinitionSize(d, wide_));
+    writeFileDefinition(d, 0, wide_, spec.data(), uint32_t(spec.size()));
     uint8_t block[128] = {};
     return call(14, block, spec, uint32_t(spec.size()), name(path), mode).status;
   }

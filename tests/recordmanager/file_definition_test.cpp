@@ -71,7 +71,7 @@ Bytes richCreateBuffer() {
 TEST(FileDefinition, ParsesTheStandardCreateBuffer) {
   const Bytes b = richCreateBuffer();
   FileDefinition def;
-  ASSERT_EQ(parseFileSpecification(b.data(), uint32_t(b.size()), false, &def), 0);
+  ASSERT_EQ(parseFileDefinition(b.data(), uint32_t(b.size()), false, &def), 0);
   EXPECT_EQ(def.recordLength, 64);
   EXPECT_EQ(def.pageSize, 4096);
   EXPECT_EQ(def.fileFlags, kFileSystemData | kFileVariableLength);
@@ -95,18 +95,18 @@ TEST(FileDefinition, ParsesTheStandardCreateBuffer) {
 TEST(FileDefinition, StatAnswerLayoutsAndRoundTrip) {
   const Bytes create = richCreateBuffer();
   FileDefinition def;
-  ASSERT_EQ(parseFileSpecification(create.data(), uint32_t(create.size()), false, &def), 0);
+  ASSERT_EQ(parseFileDefinition(create.data(), uint32_t(create.size()), false, &def), 0);
   def.versionByte = 0x95;
   def.duplicatePointers = 3;
   def.preallocatedPages = 7;
 
   for (bool wide : {false, true}) {
     SCOPED_TRACE(wide ? "wide" : "standard");
-    const uint32_t size = fileSpecificationSize(def, wide);
+    const uint32_t size = fileDefinitionSize(def, wide);
     EXPECT_EQ(size, (wide ? 32u : 16u) + 4 * 16 + 265);
     Bytes stat(wide ? 36612 : 33236, 0xEE);
     const uint64_t count = wide ? 0x123456789ull : 70000;
-    ASSERT_EQ(writeFileSpecification(def, count, wide, stat.data(), uint32_t(stat.size())), size);
+    ASSERT_EQ(writeFileDefinition(def, count, wide, stat.data(), uint32_t(stat.size())), size);
     EXPECT_EQ(stat[size], 0xEE);  // nothing written past the answer
     EXPECT_EQ(get(stat, 0, 2), 64u);
     EXPECT_EQ(get(stat, 4, 1), 3u);
@@ -124,7 +124,7 @@ TEST(FileDefinition, StatAnswerLayoutsAndRoundTrip) {
     EXPECT_EQ(0, std::memcmp(&stat[header], &create[16], 4 * 16 + 265));
 
     FileDefinition back;
-    ASSERT_EQ(parseFileSpecification(stat.data(), size, wide, &back), 0);
+    ASSERT_EQ(parseFileDefinition(stat.data(), size, wide, &back), 0);
     EXPECT_EQ(back, def);
   }
 }
@@ -135,12 +135,12 @@ TEST(FileDefinition, StatAnswerLayoutsAndRoundTrip) {
 TEST(FileDefinition, CloneThroughStatAndCreate) {
   const Bytes create = richCreateBuffer();
   FileDefinition source;
-  ASSERT_EQ(parseFileSpecification(create.data(), uint32_t(create.size()), false, &source), 0);
+  ASSERT_EQ(parseFileDefinition(create.data(), uint32_t(create.size()), false, &source), 0);
   source.versionByte = 0x60;
   for (bool wide : {false, true}) {
     SCOPED_TRACE(wide ? "wide" : "standard");
     Bytes stat(wide ? 36612 : 33236, 0);
-    const uint32_t size = writeFileSpecification(source, 12345, wide, stat.data(), uint32_t(stat.size()));
+    const uint32_t size = writeFileDefinition(source, 12345, wide, stat.data(), uint32_t(stat.size()));
     if (wide) {
       put16(stat, 18, 0x00FF);
       std::memset(&stat[8], 0, 8);
@@ -149,14 +149,14 @@ TEST(FileDefinition, CloneThroughStatAndCreate) {
       std::memset(&stat[6], 0, 4);
     }
     FileDefinition clone;
-    ASSERT_EQ(parseFileSpecification(stat.data(), size, wide, &clone), 0);
+    ASSERT_EQ(parseFileDefinition(stat.data(), size, wide, &clone), 0);
     EXPECT_EQ(clone.versionByte, 0xFF);
     clone.versionByte = source.versionByte;
     EXPECT_EQ(clone, source);
 
     clone.versionByte = 0xFF;
     Bytes again(stat.size(), 0);
-    ASSERT_EQ(writeFileSpecification(clone, 0, wide, again.data(), uint32_t(again.size())), size);
+    ASSERT_EQ(writeFileDefinition(clone, 0, wide, again.data(), uint32_t(again.size())), size);
     EXPECT_EQ(again, stat);
   }
 }
@@ -164,28 +164,28 @@ TEST(FileDefinition, CloneThroughStatAndCreate) {
 TEST(FileDefinition, UniqueValueCountsGoIntoEverySegmentOfTheirKey) {
   const Bytes create = richCreateBuffer();
   FileDefinition def;
-  ASSERT_EQ(parseFileSpecification(create.data(), uint32_t(create.size()), false, &def), 0);
+  ASSERT_EQ(parseFileDefinition(create.data(), uint32_t(create.size()), false, &def), 0);
   const uint32_t unique[] = {11, 22, 33};
-  Bytes stat(fileSpecificationSize(def, false), 0);
-  writeFileSpecification(def, 0, false, stat.data(), uint32_t(stat.size()), unique);
+  Bytes stat(fileDefinitionSize(def, false), 0);
+  writeFileDefinition(def, 0, false, stat.data(), uint32_t(stat.size()), unique);
   EXPECT_EQ(get(stat, 16 + 6, 4), 11u);
   EXPECT_EQ(get(stat, 32 + 6, 4), 11u);
   EXPECT_EQ(get(stat, 48 + 6, 4), 22u);
   EXPECT_EQ(get(stat, 64 + 6, 4), 33u);
   FileDefinition back;
-  ASSERT_EQ(parseFileSpecification(stat.data(), uint32_t(stat.size()), false, &back), 0);
+  ASSERT_EQ(parseFileDefinition(stat.data(), uint32_t(stat.size()), false, &back), 0);
   EXPECT_EQ(back, def);
 }
 
 TEST(FileDefinition, ShortStatBufferGetsWhatFitsAndNoMore) {
   const Bytes create = richCreateBuffer();
   FileDefinition def;
-  ASSERT_EQ(parseFileSpecification(create.data(), uint32_t(create.size()), false, &def), 0);
-  Bytes full(fileSpecificationSize(def, true), 0);
-  writeFileSpecification(def, 9, true, full.data(), uint32_t(full.size()));
+  ASSERT_EQ(parseFileDefinition(create.data(), uint32_t(create.size()), false, &def), 0);
+  Bytes full(fileDefinitionSize(def, true), 0);
+  writeFileDefinition(def, 9, true, full.data(), uint32_t(full.size()));
   for (uint32_t capacity : {0u, 1u, 9u, 31u, 40u, 100u}) {
     Bytes part(capacity + 4, 0xEE);
-    EXPECT_EQ(writeFileSpecification(def, 9, true, part.data(), capacity), capacity);
+    EXPECT_EQ(writeFileDefinition(def, 9, true, part.data(), capacity), capacity);
     EXPECT_EQ(0, std::memcmp(part.data(), full.data(), capacity));
     EXPECT_EQ(part[capacity], 0xEE);
   }
@@ -195,7 +195,7 @@ TEST(FileDefinition, ManualKeyNumbers) {
   const Bytes b = createBuffer(20, 1024, 2, kFileKeyNumbersGiven,
                                {{1, 4, kExt, kTypeInteger, 0, 7}, {5, 4, kExt, kTypeUnsigned, 0, 3}});
   FileDefinition def;
-  ASSERT_EQ(parseFileSpecification(b.data(), uint32_t(b.size()), false, &def), 0);
+  ASSERT_EQ(parseFileDefinition(b.data(), uint32_t(b.size()), false, &def), 0);
   ASSERT_NE(def.findKey(7), nullptr);
   EXPECT_EQ(def.findKey(7)->segments[0].type, kTypeInteger);
   EXPECT_EQ(def.findKey(3)->segments[0].type, kTypeUnsigned);
@@ -279,7 +279,7 @@ TEST(FileDefinition, RejectsBadDefinitionsWithTheirStatus) {
     const Bytes b = c.make();
     FileDefinition def;
     def.recordLength = 999;
-    const int status = parseFileSpecification(b.data(), uint32_t(b.size()), false, &def);
+    const int status = parseFileDefinition(b.data(), uint32_t(b.size()), false, &def);
     EXPECT_EQ(status, c.status) << c.what;
     if (status != 0) {
       EXPECT_EQ(def.recordLength, 999) << c.what << ": output touched on failure";
@@ -291,15 +291,15 @@ TEST(FileDefinition, EveryTruncationOfAValidBufferIsRefused) {
   for (bool wide : {false, true}) {
     FileDefinition def;
     const Bytes create = richCreateBuffer();
-    ASSERT_EQ(parseFileSpecification(create.data(), uint32_t(create.size()), false, &def), 0);
-    const uint32_t size = fileSpecificationSize(def, wide);
+    ASSERT_EQ(parseFileDefinition(create.data(), uint32_t(create.size()), false, &def), 0);
+    const uint32_t size = fileDefinitionSize(def, wide);
     Bytes full(size);
-    writeFileSpecification(def, 0, wide, full.data(), size);
+    writeFileDefinition(def, 0, wide, full.data(), size);
     for (uint32_t length = 0; length < size; ++length) {
       // An exactly sized heap copy, so that the sanitizer sees any overread.
       Bytes cut(full.begin(), full.begin() + length);
       FileDefinition out;
-      EXPECT_EQ(parseFileSpecification(cut.data(), length, wide, &out), 22) << length;
+      EXPECT_EQ(parseFileDefinition(cut.data(), length, wide, &out), 22) << length;
     }
   }
 }

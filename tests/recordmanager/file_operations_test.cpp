@@ -79,7 +79,7 @@ TEST_P(FileOperationsTest, StatGivesBackTheDefinitionAndCreateFromItClones) {
   Answer source = stat(block_);
   ASSERT_EQ(source.status, 0);
   const bool wide = GetParam();
-  ASSERT_EQ(source.data.size(), fileSpecificationSize(richFile(), wide));
+  ASSERT_EQ(source.data.size(), fileDefinitionSize(richFile(), wide));
   EXPECT_EQ(little(source.data.data(), 2), 40u);
   EXPECT_EQ(source.data[4], 3u);
   EXPECT_EQ(little(source.data.data() + (wide ? 16 : 10), 2), uint64_t(kFileVariableLength | kFileSystemDataWithUpdate));

@@ -78,7 +78,7 @@ bool statFile(EngineFile& file, FileStatus* out);
 void appendHex(std::string& out, const uint8_t* bytes, size_t length);
 bool parseHex(const char* text, size_t length, std::vector<uint8_t>& out);
 
-// A key specification: POS:LEN:TYPE[:FLAGS] segments joined by '+'. On a
+// A key description: POS:LEN:TYPE[:FLAGS] segments joined by '+'. On a
 // bad one returns false with the reason in `error`.
 bool parseKeySpec(const std::string& spec, vorlan::rm::KeyDefinition* key, std::string* error);
 const char* typeName(uint8_t type);

@@ -11,8 +11,8 @@ bool createFile(const std::string& path, const rm::FileDefinition& definition, b
     reportError(path.empty() ? "empty file name" : path + ": file name longer than 254 characters");
     return false;
   }
-  std::vector<uint8_t> spec(rm::fileSpecificationSize(definition, false));
-  rm::writeFileSpecification(definition, 0, false, spec.data(), static_cast<uint32_t>(spec.size()));
+  std::vector<uint8_t> spec(rm::fileDefinitionSize(definition, false));
+  rm::writeFileDefinition(definition, 0, false, spec.data(), static_cast<uint32_t>(spec.size()));
   EngineFile file;
   file.path = path;
   uint8_t key[256] = {};

@@ -110,7 +110,7 @@ bool statFile(EngineFile& file, FileStatus* out) {
     return false;
   }
   if (length > kStatBufferSize) length = kStatBufferSize;
-  int parsed = rm::parseFileSpecification(buffer, length, true, &out->definition);
+  int parsed = rm::parseFileDefinition(buffer, length, true, &out->definition);
   if (parsed != 0) {
     reportStatus(file.path, "reading the Stat answer", parsed);
     return false;

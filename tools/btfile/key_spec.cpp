@@ -1,4 +1,4 @@
-// Key specifications of create: POS:LEN:TYPE[:FLAGS], segments joined by '+'.
+// key descriptions of create: POS:LEN:TYPE[:FLAGS], segments joined by '+'.
 #include <cstring>
 
 #include "btfile.h"
