@@ -1,4 +1,4 @@
-// key descriptions of create: POS:LEN:TYPE[:FLAGS], segments joined by '+'.
+// Key descriptions of create: POS:LEN:TYPE[:FLAGS], segments joined by '+'.
 #include <cstring>
 
 #include "btfile.h"
