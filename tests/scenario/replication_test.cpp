@@ -15,6 +15,7 @@
 
 #include "replication/timestamp.h"
 #include "scenario/replication_helpers.h"
+#include "support/terminal.h"
 
 namespace vorlan::testing {
 namespace {
@@ -223,19 +224,6 @@ TEST(Force, EmptyTableStillGetsTheReminder) {
   EXPECT_EQ(r.err, kReminder);
 }
 
-std::string readUntil(int master, const std::string& text, std::string seen = {}) {
-  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (seen.find(text) == std::string::npos && std::chrono::steady_clock::now() < limit) {
-    pollfd p{master, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char buffer[4096];
-    ssize_t n = read(master, buffer, sizeof buffer);
-    if (n <= 0) break;
-    seen.append(buffer, size_t(n));
-  }
-  return seen;
-}
-
 // Escape on a terminal: the key waits until the first test, after the first
 // record's Update. The counts are not printed; the reminder is.
 TEST(Force, EscapeStopsTheScanAndTheReminderFollows) {
@@ -255,7 +243,7 @@ TEST(Force, EscapeStopsTheScanAndTheReminderFollows) {
     _exit(127);
   }
   ASSERT_EQ(write(master, "\x1b", 1), 1);
-  std::string seen = readUntil(master, "VadUra Optimizer!");
+  std::string seen = readTerminalUntil(master, "VadUra Optimizer!");
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   close(master);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "scenario/transfer_helpers.h"
+#include "support/terminal.h"
 
 namespace vorlan::testing {
 namespace {
@@ -253,21 +254,6 @@ TEST(Duplicates, CopyReportsTheKeyAndTheFirst24Bytes) {
   }
 }
 
-// Reads the terminal's master side until the text appears, the child closes
-// it, or a generous safety limit passes; returns everything read.
-std::string readUntil(int master, const std::string& text, std::string seen = {}) {
-  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (seen.find(text) == std::string::npos && std::chrono::steady_clock::now() < limit) {
-    pollfd p{master, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char buffer[4096];
-    ssize_t n = read(master, buffer, sizeof buffer);
-    if (n <= 0) break;
-    seen.append(buffer, size_t(n));
-  }
-  return seen;
-}
-
 std::string withoutCarriageReturns(std::string text) {
   std::erase(text, '\r');
   return text;
@@ -291,8 +277,8 @@ TEST(EscapeDuringExport, BothPassesRunAndTheBackwardEntriesFollow) {
   // The key press waits in the terminal until the forward pass polls for it,
   // which it does after its first record.
   ASSERT_EQ(write(master, "\x1b", 1), 1);
-  std::string seen = withoutCarriageReturns(readUntil(master, "Processed "));
-  seen = withoutCarriageReturns(readUntil(master, "records.\n", seen));
+  std::string seen = withoutCarriageReturns(readTerminalUntil(master, "Processed "));
+  seen = withoutCarriageReturns(readTerminalUntil(master, "records.\n", seen));
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   close(master);

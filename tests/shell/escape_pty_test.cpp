@@ -10,24 +10,10 @@
 #include <string>
 
 #include "shell/progress.h"
+#include "support/terminal.h"
 
 namespace vorlan {
 namespace {
-
-// Reads from the terminal's master side until the text appears or the time
-// runs out; returns everything read.
-std::string readUntil(int master, const std::string& text, std::string seen = {}) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (seen.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-    pollfd p{master, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char buffer[256];
-    ssize_t n = read(master, buffer, sizeof buffer);
-    if (n <= 0) break;
-    seen.append(buffer, size_t(n));
-  }
-  return seen;
-}
 
 TEST(EscapeKey, StopsALoopOnAPseudoTerminal) {
   int master = -1;
@@ -47,14 +33,15 @@ TEST(EscapeKey, StopsALoopOnAPseudoTerminal) {
     }
     _exit(0);
   }
-  std::string seen = readUntil(master, "ready");
+  using testing::readTerminalUntil;
+  std::string seen = readTerminalUntil(master, "ready");
   ASSERT_NE(seen.find("ready"), std::string::npos);
   // Another key and an arrow key are swallowed; then the Escape press stops it.
   ASSERT_EQ(write(master, "q", 1), 1);
   ASSERT_EQ(write(master, "\x1b[A", 3), 3);
   usleep(200000);
   ASSERT_EQ(write(master, "\x1b", 1), 1);
-  seen = readUntil(master, "Vorlan Terminated by the User.", seen);
+  seen = readTerminalUntil(master, "Vorlan Terminated by the User.", seen);
   int status = 0;
   waitpid(pid, &status, 0);
   close(master);
