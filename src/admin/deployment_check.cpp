@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "admin/matching_files.h"
 #include "engine/file_session.h"
 #include "engine/operations.h"
 #include "engine/run_options.h"
-#include "platform/wildcard.h"
 
 namespace vorlan {
 namespace {
@@ -80,12 +80,6 @@ std::string dictionaryLocation(const unsigned char* record, size_t length) {
   return name;
 }
 
-std::string patternFolder(const char* fileSpec) {
-  const char* last = nullptr;
-  for (const char* p = fileSpec; *p != '\0'; ++p)
-    if (*p == '\\' || *p == '/') last = p;
-  return last == nullptr ? std::string() : std::string(fileSpec, last + 1);
-}
 
 int32_t checkDeployment(const char* fileSpec) {
   std::vector<std::string> names = readDictionary();
@@ -96,26 +90,18 @@ int32_t checkDeployment(const char* fileSpec) {
   }
   if (names.size() < 2) return 0;
 
-  int32_t total = 0, nonActivated = 0;
+  int32_t nonActivated = 0;
   // The matched files are opened where the pattern found them.
-  std::string folder = patternFolder(fileSpec);
-  platform::WildcardSearch search;
-  platform::FoundEntry entry;
-  for (bool found = search.first(fileSpec, &entry); found; found = search.next(&entry)) {
-    if (entry.attributes & platform::kAttributeDirectory) continue;
-    ++total;
-    if (runOptions.verbosity != 0) fprintf(stderr, "Found Matching File: %s\r\n", entry.name);
-    if (listed(names, entry.name)) continue;
-    std::string path = folder + entry.name;
-    if (openSession(path.c_str(), runOptions.ownerName, 2) != 0) continue;
+  int32_t total = forEachMatchingFile(fileSpec, [&](const char* name, const std::string& path) {
+    if (listed(names, name)) return;
+    if (openSession(path.c_str(), runOptions.ownerName, 2) != 0) return;
     FileSession& probe = sessionTable[2];
     probe.keyNumber = 0;
     probe.operation = kOpClose;
     callEngine(probe);
-    printf("File %s not activated in this deployment.\n", entry.name);
+    printf("File %s not activated in this deployment.\n", name);
     ++nonActivated;
-  }
-  search.close();
+  });
   printf("Found %d non-activated files of %d total.\n", nonActivated, total);
   return nonActivated;
 }

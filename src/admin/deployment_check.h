@@ -21,8 +21,4 @@ void trimTrailingSpaces(char* text);
 // the end of the field.
 std::string dictionaryLocation(const unsigned char* record, size_t length);
 
-// The folder part of a pattern, up to and including its last '\' or '/';
-// empty when the pattern names the current directory.
-std::string patternFolder(const char* fileSpec);
-
 }  // namespace vorlan

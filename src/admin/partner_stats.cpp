@@ -7,12 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "admin/deployment_check.h"
+#include "admin/matching_files.h"
 #include "engine/byte_order.h"
 #include "engine/file_session.h"
 #include "engine/operations.h"
 #include "engine/run_options.h"
-#include "platform/wildcard.h"
 
 namespace vorlan {
 namespace {
@@ -118,37 +117,28 @@ int judgePartnerFile(const char* name, const StatsSnapshot& p, const StatsSnapsh
 }
 
 int32_t checkPartnerStats(const char* fileSpec, const char* partnerFolder) {
-  int32_t total = 0, nonMatching = 0;
+  int32_t nonMatching = 0;
   // The matched files are opened where the pattern found them.
-  std::string folder = patternFolder(fileSpec);
-  platform::WildcardSearch search;
-  platform::FoundEntry entry;
-  for (bool found = search.first(fileSpec, &entry); found; found = search.next(&entry)) {
-    if (entry.attributes & platform::kAttributeDirectory) continue;
-    ++total;
-    if (runOptions.verbosity != 0) fprintf(stderr, "Found Matching File: %s\r\n", entry.name);
-
+  int32_t total = forEachMatchingFile(fileSpec, [&](const char* name, const std::string& path) {
     // A name too long for a session is refused, with its message, by the
     // open itself; like any file that does not open it counts in the total
     // only.
-    std::string path = folder + entry.name;
-    if (openSessionQuiet(path.c_str(), runOptions.ownerName, 1) != 0) continue;
+    if (openSessionQuiet(path.c_str(), runOptions.ownerName, 1) != 0) return;
     StatsSnapshot primary = gatherAndClose();
 
-    std::string partnerPath = std::string(partnerFolder) + "\\" + entry.name;
+    std::string partnerPath = std::string(partnerFolder) + "\\" + name;
     if (partnerPath.size() > kPartnerPathMax || partnerPath.size() >= kSessionNameSize) {
       // Not opened, so not known to be missing: said as it is, and counted.
-      printf("Error: %s Partner Path Too Long To Check (%zu characters, at most %zu).\r\n",
-             entry.name, partnerPath.size(), kSessionNameSize - 1);
+      printf("Error: %s Partner Path Too Long To Check (%zu characters, at most %zu).\r\n", name,
+             partnerPath.size(), kSessionNameSize - 1);
       ++nonMatching;
-      continue;
+      return;
     }
     StatsSnapshot partner;
     if (openSessionQuiet(partnerPath.c_str(), runOptions.ownerName, 1) == 0)
       partner = gatherAndClose();
-    nonMatching += judgePartnerFile(entry.name, primary, partner);
-  }
-  search.close();
+    nonMatching += judgePartnerFile(name, primary, partner);
+  });
   printf("Found %d non-matching files of %d total.\n", nonMatching, total);
   return nonMatching;
 }

@@ -1,4 +1,5 @@
 #include "admin/deployment_check.h"
+#include "admin/matching_files.h"
 
 #include <gtest/gtest.h>
 
