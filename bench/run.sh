@@ -57,6 +57,7 @@ run() {
   set -- $("$MEASURE" "$LOG" -- "$@")
   printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$label" "$records" "$bytes" "$1" "$2" "$3" >>"$RESULTS"
   say "  $label: $1 s, $2 KiB, exit $3"
+  [ "$3" -eq 0 ] || { say "  its last output:"; tail -3 "$LOG" >&2; }
 }
 
 # quiet COMMAND...: setup work, not measured; stops the suite if it fails.
@@ -128,8 +129,11 @@ for n in $SIZES; do
   # Per-operation costs on the largest file.
   if [ "$n" -eq "$largest" ]; then
     say "  per-operation costs"
-    "$RMOPS" main.mkd </dev/null | sed 's/^/rm\t/' | tr ' ' '\t' >>"$OPS"
-    "$BASE" ops base.db </dev/null | sed 's/^/sqlite\t/' | tr ' ' '\t' >>"$OPS"
+    "$RMOPS" main.mkd </dev/null >ops.out 2>>"$LOG" || say "  rm_ops failed with status $?: $(tail -1 "$LOG")"
+    sed 's/^/rm\t/' ops.out | tr ' ' '\t' >>"$OPS"
+    "$BASE" ops base.db </dev/null >ops.out 2>>"$LOG" || say "  sqlite_baseline ops failed with status $?: $(tail -1 "$LOG")"
+    sed 's/^/sqlite\t/' ops.out | tr ' ' '\t' >>"$OPS"
+    rm -f ops.out
   fi
   rm -f main.mkd base.db base.db-wal base.db-shm
 
