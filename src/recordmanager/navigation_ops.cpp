@@ -36,9 +36,12 @@ int getOperation(Handle* handle, const Request& request, uint32_t operation, boo
     case kOpGetPrevious: {
       if (c.state == CurrencyState::kNone || !c.path) return 8;
       if (c.path != path) return 7;
-      status = ensurePathValue(handle);
-      if (status != 0) return status;
-      status = navigate(handle, path, operation == kOpGetNext ? kPathAfter : kPathBefore, c.value.data(), c.seq);
+      const PathStatement onward = operation == kOpGetNext ? kPathAfter : kPathBefore;
+      if (!continuesOnward(handle, path, onward)) {
+        status = ensurePathValue(handle);
+        if (status != 0) return status;
+      }
+      status = navigate(handle, path, onward, c.value.data(), c.seq);
       break;
     }
     default: {

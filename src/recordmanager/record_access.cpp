@@ -29,6 +29,33 @@ void cacheRow(Store* store, sqlite3_stmt* statement, int first, int64_t position
   cache.serial = store->serial;
 }
 
+// True when `st` is the cursor this position block left on the row that is
+// still its current record on the same path: the next row is one step away.
+bool continuesHeldCursor(const Handle* handle, sqlite3_stmt* st, const KeyPath* path) {
+  const Store* store = handle->store;
+  const Currency& c = handle->currency;
+  return store->heldCursor == st && store->heldBy == handle && c.state == CurrencyState::kOnRecord &&
+         c.path == path && c.position == store->heldPosition;
+}
+
+// After a fetch: an onward cursor that found its row is held for the next
+// call; every other statement is reset.
+void finishStep(Handle* handle, sqlite3_stmt* st, bool hold) {
+  Store* store = handle->store;
+  if (!hold) {
+    if (store->heldCursor == st) {
+      store->heldCursor = nullptr;
+      store->heldBy = nullptr;
+    }
+    sqlite3_reset(st);
+    return;
+  }
+  if (store->heldCursor != st) releaseCursor(store);
+  store->heldCursor = st;
+  store->heldBy = handle;
+  store->heldPosition = handle->currency.position;
+}
+
 int stepResult(int rc) {
   if (rc == SQLITE_ROW) return 0;
   if (rc == SQLITE_DONE) return 9;
@@ -48,8 +75,17 @@ int navigate(Handle* handle, KeyPath* path, PathStatement which, const uint8_t* 
   if (status != 0) return status;
   sqlite3_stmt* st = pathStatement(store, path, which);
   if (!st) return 2;
-  if (value) bindBlob(st, 1, value, path->encodedLength);
-  if (which == kPathAfter || which == kPathBefore) sqlite3_bind_int64(st, 2, seq);
+  const bool onward = which == kPathAfter || which == kPathBefore;
+  if (!continuesHeldCursor(handle, st, path)) {
+    if (store->heldCursor == st) releaseCursor(store);
+    // An onward cursor outlives this call while the currency it started
+    // from changes: it keeps its own copy of the value.
+    if (value && onward)
+      sqlite3_bind_blob(st, 1, value, static_cast<int>(path->encodedLength), SQLITE_TRANSIENT);
+    else if (value)
+      bindBlob(st, 1, value, path->encodedLength);
+    if (onward) sqlite3_bind_int64(st, 2, seq);
+  }
   status = stepResult(sqlite3_step(st));
   if (status == 0) {
     Currency& c = handle->currency;
@@ -63,7 +99,7 @@ int navigate(Handle* handle, KeyPath* path, PathStatement which, const uint8_t* 
     c.state = CurrencyState::kOnRecord;
     cacheRow(store, st, 3, c.position);
   }
-  sqlite3_reset(st);
+  finishStep(handle, st, onward && status == 0);
   return status;
 }
 
@@ -73,7 +109,11 @@ int stepPhysical(Handle* handle, FileStatement which, int64_t from) {
   if (status != 0) return status;
   sqlite3_stmt* st = fileStatement(store, which);
   if (!st) return 2;
-  if (which == kStepNext || which == kStepPrevious) sqlite3_bind_int64(st, 1, from);
+  const bool onward = which == kStepNext || which == kStepPrevious;
+  if (!continuesHeldCursor(handle, st, nullptr)) {
+    if (store->heldCursor == st) releaseCursor(store);
+    if (onward) sqlite3_bind_int64(st, 1, from);
+  }
   status = stepResult(sqlite3_step(st));
   if (status == 0) {
     Currency& c = handle->currency;
@@ -83,7 +123,7 @@ int stepPhysical(Handle* handle, FileStatement which, int64_t from) {
     c.valueKnown = false;
     cacheRow(store, st, 1, c.position);
   }
-  sqlite3_reset(st);
+  finishStep(handle, st, onward && status == 0);
   return status;
 }
 
@@ -99,6 +139,12 @@ int loadPosition(Store* store, int64_t position) {
   if (status == 0) cacheRow(store, st, 0, position);
   sqlite3_reset(st);
   return status == 9 ? 43 : status;
+}
+
+bool continuesOnward(Handle* handle, KeyPath* path, PathStatement which) {
+  Store* store = handle->store;
+  return store->heldCursor != nullptr && store->heldCursor == path->statements[which] &&
+         continuesHeldCursor(handle, store->heldCursor, path);
 }
 
 int ensurePathValue(Handle* handle) {

@@ -26,6 +26,10 @@ int loadPosition(Store* store, int64_t position);
 // (after Get Direct, Update, Step): 0, or 8 when the record is not on it.
 int ensurePathValue(Handle* handle);
 
+// True when the position block's Get Next (or Previous) on the path goes on
+// with the cursor its last one left, so that no key value is needed.
+bool continuesOnward(Handle* handle, KeyPath* path, PathStatement which);
+
 // The key value of a record on a user key path into path->value and its
 // stored form into path->encoded; sets path->isNull.
 void computeRecordKey(Store* store, KeyPath* path, const uint8_t* record, uint32_t length);

@@ -46,10 +46,11 @@ const char* const kFileSql[kFileStatementCount] = {
     "DELETE FROM records WHERE position = ?1",
     "SELECT position, data, sys_data, update_sys_data FROM records ORDER BY position LIMIT 1",
     "SELECT position, data, sys_data, update_sys_data FROM records ORDER BY position DESC LIMIT 1",
+    // Step Next and Previous read on from where they stand (held cursors).
     "SELECT position, data, sys_data, update_sys_data FROM records WHERE position > ?1 "
-    "ORDER BY position LIMIT 1",
+    "ORDER BY position",
     "SELECT position, data, sys_data, update_sys_data FROM records WHERE position < ?1 "
-    "ORDER BY position DESC LIMIT 1",
+    "ORDER BY position DESC",
     "SELECT 1 FROM records WHERE sys_data = ?1 LIMIT 1",
     "SELECT count(*) FROM records",
     "SELECT last_sys_data, last_seq FROM file_info WHERE id = 1",
@@ -86,13 +87,17 @@ std::string pathSql(const KeyPath& path, PathStatement which) {
     where = "1";
   }
   const std::string select = "SELECT " + v + ", " + s + ", " + p + columns + " FROM " + from + " WHERE " + where;
-  const std::string up = " ORDER BY " + v + ", " + s + " LIMIT 1";
-  const std::string down = " ORDER BY " + v + " DESC, " + s + " DESC LIMIT 1";
+  // Get Next and Previous read on from where they stand (held cursors), the
+  // others take one row.
+  const std::string onward = " ORDER BY " + v + ", " + s;
+  const std::string backward = " ORDER BY " + v + " DESC, " + s + " DESC";
+  const std::string up = onward + " LIMIT 1";
+  const std::string down = backward + " LIMIT 1";
   switch (which) {
     case kPathFirst: return select + up;
     case kPathLast: return select + down;
-    case kPathAfter: return select + " AND (" + v + ", " + s + ") > (?1, ?2)" + up;
-    case kPathBefore: return select + " AND (" + v + ", " + s + ") < (?1, ?2)" + down;
+    case kPathAfter: return select + " AND (" + v + ", " + s + ") > (?1, ?2)" + onward;
+    case kPathBefore: return select + " AND (" + v + ", " + s + ") < (?1, ?2)" + backward;
     case kPathEqual: return select + " AND " + v + " = ?1" + up;
     case kPathGreater: return select + " AND " + v + " > ?1" + up;
     case kPathGreaterOrEqual: return select + " AND " + v + " >= ?1" + up;
@@ -281,8 +286,15 @@ int openStore(Store* store, const std::string& path) {
   return 0;
 }
 
+void releaseCursor(Store* store) {
+  if (store->heldCursor && !store->inherited) sqlite3_reset(store->heldCursor);
+  store->heldCursor = nullptr;
+  store->heldBy = nullptr;
+}
+
 void closeStore(Store* store) {
   if (!store->db) return;
+  releaseCursor(store);
   if (!store->inherited) {
     commitBundle(store);
     for (KeyPath& path : store->paths)
@@ -391,6 +403,7 @@ int beginRead(Store* store) {
 }
 
 int beginWrite(Store* store) {
+  releaseCursor(store);
   if (store->bundle == Bundle::kWrite) return 0;
   if (store->bundle == Bundle::kRead) {
     const int status = commitBundle(store);
@@ -410,6 +423,7 @@ int beginWrite(Store* store) {
 }
 
 int commitBundle(Store* store) {
+  releaseCursor(store);
   if (store->bundle == Bundle::kNone || !store->db) return 0;
   int status = 0;
   if (store->bundle == Bundle::kWrite && store->countersDirty) {

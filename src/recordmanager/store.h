@@ -122,6 +122,13 @@ struct Store {
   bool countersDirty = false;
 
   RecordCache cache;
+
+  // The read cursor a Get Next/Previous or Step Next/Previous left on its
+  // row, so that the same position block's next such call goes on stepping
+  // instead of searching again. Released by every write and bundle end.
+  sqlite3_stmt* heldCursor = nullptr;
+  const void* heldBy = nullptr;  // the position block's handle
+  int64_t heldPosition = 0;      // the row it stands on
 };
 
 // SQLite result to Btrieve status (2 I/O error, 18 disk full, ...).
@@ -139,6 +146,9 @@ int createStoreFile(const std::string& path, const FileDefinition& definition);
 // Checks that `path` is a file of this engine (0, 12 or 30) and leaves no
 // WAL beside it, so that it can be renamed or removed as one file.
 int checkpointStoreFile(const std::string& path);
+
+// Resets the held cursor, if any.
+void releaseCursor(Store* store);
 
 // Bundles. A read bundle is a deferred transaction, a write bundle an
 // immediate one; either is committed when older than the bundle limit at the

@@ -184,6 +184,29 @@ TEST_P(NavigationTest, GarbageAndStalePositionBlocksAnswerThree) {
   EXPECT_EQ(engine_.fetch(12, nullptr, 0).status, 3);
 }
 
+// A walk goes on from where the previous fetch left it without searching
+// again; whatever changes the file in between must still be seen.
+TEST_P(NavigationTest, AWalkSeesWhatAnotherPositionBlockChangesOnTheWay) {
+  uint8_t other[128] = {};
+  ASSERT_EQ(engine_.open(other, path_), 0);
+  std::string seen;
+  Answer a = engine_.fetch(12, block_, 0);  // AAAA d
+  seen += tagOf(a);
+  a = engine_.fetch(6, block_, 0);  // CCCC b
+  seen += tagOf(a);
+  ASSERT_EQ(engine_.insert(other, record("DDDD", 1, 1, "f")), 0);  // right after b
+  a = engine_.fetch(6, block_, 0);
+  seen += tagOf(a);
+  // Physical order too: a step walk meets a record added behind it.
+  Answer step = engine_.fetch(33, block_, 0);
+  std::string steps = tagOf(step);
+  ASSERT_EQ(engine_.insert(other, record("ZZZZ", 2, 2, "g")), 0);
+  for (step = engine_.fetch(24, block_, 0); step.status == 0; step = engine_.fetch(24, block_, 0))
+    steps += tagOf(step);
+  EXPECT_EQ(seen, "dbf");
+  EXPECT_EQ(steps, "abcdefg");
+}
+
 INSTANTIATE_TEST_SUITE_P(Entries, NavigationTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Wide" : "Standard"; });
 
