@@ -75,8 +75,10 @@ END {
   print "Goals: per-record time at " large " within 1.3x of that at " small "; peak RSS under 64 MiB"
   print "at " large " and within 10% of that at " small "."
   print ""
-  print "| Command | us/record at " small " | us/record at " large " | Growth | Peak RSS MiB at " small " | at " large " | RSS change | Goals |"
-  print "|---|--:|--:|--:|--:|--:|--:|---|"
+  print "Baseline growth: the same for the command's baseline, measured alongside."
+  print ""
+  print "| Command | us/record at " small " | us/record at " large " | Growth | Baseline growth | Peak RSS MiB at " small " | at " large " | RSS change | Goals |"
+  print "|---|--:|--:|--:|--:|--:|--:|--:|---|"
   for (c = 1; c <= ncmds; c++) {
     l = cmds[c]
     if (l ~ /^(sqlite|cp|cat) /) continue
@@ -89,7 +91,10 @@ END {
     if (growth > 1.3) { notes = notes " time"; missedList[++missed] = sprintf("%s: per-record time grows %.2fx from %s to %s records (goal 1.3x)", l, growth, small, large) }
     if (rss[kl] >= 65536) { notes = notes " RSS>64MiB"; missedList[++missed] = sprintf("%s: peak RSS %s MiB at %s records (goal < 64 MiB)", l, mib(rss[kl]), large) }
     if (change > 0.10 || change < -0.10) { notes = notes " RSS-flat"; missedList[++missed] = sprintf("%s: peak RSS %s MiB at %s records, %s MiB at %s (%+.0f%%, goal within 10%%)", l, mib(rss[ks]), small, mib(rss[kl]), large, change * 100) }
-    printf "| %s | %.2f | %.2f | %.2f | %s | %s | %+.0f%% | %s |\n", l, us, ul, growth, mib(rss[ks]), mib(rss[kl]), change * 100, notes == "" ? "met" : "**missed:**" notes
+    b = baseline(l); bgrowth = ""
+    if (((b SUBSEP small) in secs) && ((b SUBSEP large) in secs))
+      bgrowth = sprintf("%.2f", (secs[b SUBSEP large] / large) / (secs[b SUBSEP small] / small))
+    printf "| %s | %.2f | %.2f | %.2f | %s | %s | %s | %+.0f%% | %s |\n", l, us, ul, growth, bgrowth, mib(rss[ks]), mib(rss[kl]), change * 100, notes == "" ? "met" : "**missed:**" notes
   }
 
   if (nops > 0) {
