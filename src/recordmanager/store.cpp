@@ -256,9 +256,12 @@ int openStore(Store* store, const std::string& path) {
     return 30;
   }
   execute(store->db, "PRAGMA synchronous = NORMAL");
-  // Savepoint journals in memory, and room for a bundle's pages.
+  // Savepoint journals in memory. The page cache stays small (2 MiB): the
+  // operating system caches the file anyway, and memory stays the same for
+  // small and large files (a bundle larger than the cache spills to the WAL,
+  // measured no slower on a million-record load).
   execute(store->db, "PRAGMA temp_store = MEMORY");
-  execute(store->db, "PRAGMA cache_size = -32768");
+  execute(store->db, "PRAGMA cache_size = -2048");
   execute(store->db, "PRAGMA journal_mode = WAL");
 
   int status = 30;
