@@ -10,6 +10,7 @@
 #   VORLAN_BENCH_LONG   number of 200,000-byte records (default 2000; 0 skips)
 #   VORLAN_BENCH_DIR    work directory (default a new one under /tmp; removed)
 #   VORLAN_BENCH_OUT    the results file (default bench/RESULTS.md)
+#   VORLAN_BENCH_REV    the commit to name when the build's sources are not a git work tree
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -190,7 +191,14 @@ fi
 
 CPU=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 MEM=$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
-REV=$(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)
+# The sources the build was made from, and whether they were committed.
+SRC=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$BIN/CMakeCache.txt")
+if REV=$(git -C "$SRC" rev-parse --short HEAD 2>/dev/null); then
+  dirty=$(git -C "$SRC" status --porcelain -- src tools bench CMakeLists.txt | grep -c '^ *M' || true)
+  [ "$dirty" -eq 0 ] || REV="$REV with uncommitted changes in $dirty files"
+else
+  REV="${VORLAN_BENCH_REV:-unknown} (sources in $SRC)"
+fi
 {
   echo "# Benchmark results"
   echo
