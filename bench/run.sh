@@ -184,7 +184,7 @@ say "suite took $ELAPSED s; writing $OUT"
 NOTES=$WORK/notes.md
 MARKER='<!-- notes: everything below this line is kept by bench/run.sh -->'
 if [ -f "$OUT" ] && grep -qF "$MARKER" "$OUT"; then
-  sed -n "/^$MARKER\$/,\$p" "$OUT" | sed 1d >"$NOTES"
+  awk -v marker="$MARKER" 'found { print } $0 == marker { found = 1 }' "$OUT" >"$NOTES"
 else
   : >"$NOTES"
 fi
