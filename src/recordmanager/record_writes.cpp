@@ -251,7 +251,11 @@ int updateRecord(Handle* handle, const uint8_t* record, uint32_t length, bool re
   }
   if (refreshUpdateValue && store->systemDataMode == 2) updateSysData = nextSystemValue(store);
 
-  status = beginOperation(store);
+  // An Update that moves no key entry is one statement, atomic by itself:
+  // no savepoint around it.
+  bool entriesChange = index > 256;
+  for (size_t i = 0; i < index && i < 256; ++i) entriesChange = entriesChange || changed[i];
+  if (entriesChange) status = beginOperation(store);
   if (status != 0) return status;
   sqlite3_stmt* st = fileStatement(store, kRecordUpdate);
   uint8_t updateScratch[8];
@@ -275,7 +279,7 @@ int updateRecord(Handle* handle, const uint8_t* record, uint32_t length, bool re
     status = removeKeyEntries(store, &path, c.position);
     if (status == 0 && !path.isNull) status = insertKeyEntry(store, &path, c.position);
   }
-  status = endOperation(store, status);
+  if (entriesChange) status = endOperation(store, status);
   if (status != 0) {
     store->cache.position = 0;
     return status;
