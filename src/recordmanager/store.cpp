@@ -256,12 +256,12 @@ int openStore(Store* store, const std::string& path) {
     return 30;
   }
   execute(store->db, "PRAGMA synchronous = NORMAL");
-  // Savepoint journals in memory. The page cache stays small (2 MiB): the
+  // Savepoint journals in memory. The page cache stays small (1 MiB): the
   // operating system caches the file anyway, and memory stays the same for
-  // small and large files (a bundle larger than the cache spills to the WAL,
-  // measured no slower on a million-record load).
+  // small and large files (a bundle larger than the cache spills to the WAL;
+  // a million-record load measured no slower than with 32 MiB).
   execute(store->db, "PRAGMA temp_store = MEMORY");
-  execute(store->db, "PRAGMA cache_size = -2048");
+  execute(store->db, "PRAGMA cache_size = -1024");
   execute(store->db, "PRAGMA journal_mode = WAL");
 
   int status = 30;
