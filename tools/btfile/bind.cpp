@@ -28,6 +28,17 @@ bool openForBind(int argc, char** argv, size_t positional, Arguments* args, Engi
   return true;
 }
 
+// One MiscData request on the open file, which it then closes: 0, or 1
+// after the engine's refusal has been reported.
+int miscData(EngineFile& file, uint8_t* block, uint32_t length, int keyNumber, const char* what) {
+  uint8_t key[256] = {};
+  int32_t status = callStandard(kOpMiscData, file, block, &length, key, keyNumber);
+  closeFile(file);
+  if (status == 0) return 0;
+  reportStatus(file.path, what, status);
+  return 1;
+}
+
 }  // namespace
 
 int runSetBind(int argc, char** argv) {
@@ -44,16 +55,8 @@ int runSetBind(int argc, char** argv) {
   }
   if (!openFile(file, args.positional[0], args.value("owner"))) return 1;
   uint8_t block[kMiscDataSize] = {};
-  uint8_t key[256] = {};
   std::memcpy(block, bytes.data(), bytes.size());
-  uint32_t length = kMiscDataSize;
-  int32_t status = callStandard(kOpMiscData, file, block, &length, key, 0);
-  closeFile(file);
-  if (status != 0) {
-    reportStatus(file.path, "writing the MiscData block", status);
-    return 1;
-  }
-  return 0;
+  return miscData(file, block, kMiscDataSize, 0, "writing the MiscData block");
 }
 
 int runGetBind(int argc, char** argv) {
@@ -62,14 +65,7 @@ int runGetBind(int argc, char** argv) {
   int exitStatus = 0;
   if (!openForBind(argc, argv, 1, &args, &file, &exitStatus)) return exitStatus;
   uint8_t block[kMiscDataSize] = {};
-  uint8_t key[256] = {};
-  uint32_t length = kMiscDataSize;
-  int32_t status = callStandard(kOpMiscData, file, block, &length, key, 128);
-  closeFile(file);
-  if (status != 0) {
-    reportStatus(file.path, "reading the MiscData block", status);
-    return 1;
-  }
+  if (miscData(file, block, kMiscDataSize, 128, "reading the MiscData block") != 0) return 1;
   std::string text;
   appendHex(text, block, kMiscDataSize);
   std::printf("%s\n", text.c_str());
@@ -82,15 +78,7 @@ int runClearBind(int argc, char** argv) {
   int exitStatus = 0;
   if (!openForBind(argc, argv, 1, &args, &file, &exitStatus)) return exitStatus;
   uint8_t block[kMiscDataSize] = {};
-  uint8_t key[256] = {};
-  uint32_t length = 0;
-  int32_t status = callStandard(kOpMiscData, file, block, &length, key, 0);
-  closeFile(file);
-  if (status != 0) {
-    reportStatus(file.path, "removing the MiscData block", status);
-    return 1;
-  }
-  return 0;
+  return miscData(file, block, 0, 0, "removing the MiscData block");
 }
 
 }  // namespace vorlan::btfile
