@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "generator.h"
+
 namespace vorlan::bench {
 
 constexpr uint32_t kRecordLength = 100;
@@ -25,18 +27,7 @@ constexpr uint64_t kLookupSeed = 7;
 // gives before the year 3000, so they never meet an existing one.
 constexpr uint64_t kGivenSysDataBase = 0x0A00000000000000ull;
 
-// splitmix64.
-struct Generator {
-  uint64_t state;
-  uint64_t next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // A value in [1, n].
-  uint64_t pick(uint64_t n) { return next() % n + 1; }
-};
+using btfile::Generator;
 
 inline void makeRecord(Generator& random, uint32_t number, uint8_t* out) {
   for (uint32_t i = 0; i < kRecordLength; i += 8) {

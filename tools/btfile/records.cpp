@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "btfile.h"
+#include "generator.h"
 
 namespace vorlan::btfile {
 namespace {
@@ -115,17 +116,6 @@ int runInsert(int argc, char** argv) {
 }
 
 namespace {
-
-// splitmix64: the record bytes of fill, reproducible from the seed.
-struct Generator {
-  uint64_t state;
-  uint64_t next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-};
 
 // Writes `value` into the bytes of a segment so that different values give
 // different keys of its type.
